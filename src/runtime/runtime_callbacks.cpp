@@ -1,0 +1,128 @@
+#include "runtime/runtime_callbacks.h"
+
+#include "runtime/block_loop.h"
+#include "runtime/callback_text.h"
+#include "runtime/controls.h"
+#include "runtime/tovra.h"
+#include "shell/shell_services.h"
+
+namespace {
+
+TTovra& effectOf(ShellHandle shell) { return *static_cast<TTovra*>(shellGetEffect(shell)); }
+
+void onCreate(ShellHandle shell) {
+  const TTovra& effect = effectOf(shell);
+  shellSetNumInputs(shell, effect.pinCount);
+  shellSetNumOutputs(shell, effect.pinCount);
+  shellSetUniqueId(shell, effect.uniqueId);
+  shellSetProgramsAreChunks(shell, 1);
+}
+
+void onDestroy(ShellHandle shell) { delete static_cast<TTovra*>(shellGetEffect(shell)); }
+void onOpen(ShellHandle shell) { effectOf(shell).open(); }
+void onSuspend(ShellHandle shell) { effectOf(shell).suspend(); }
+void onResume(ShellHandle shell) { effectOf(shell).resume(); }
+void onIdle(ShellHandle shell) { effectOf(shell).idle(); }
+void onClose(ShellHandle shell) { effectOf(shell).close(); }
+
+std::int32_t getVendorVersion(ShellHandle shell) { return effectOf(shell).vendorVersion; }
+
+std::int32_t getVendorString(ShellHandle shell, char* text) {
+  copyCallbackText(effectOf(shell).vendorString, text);
+  return 1;
+}
+
+std::int32_t getProductString(ShellHandle shell, char* text) {
+  copyCallbackText(effectOf(shell).productString, text);
+  return 1;
+}
+
+std::int32_t getEffectName(ShellHandle shell, char* text) {
+  copyCallbackText(effectOf(shell).effectName, text);
+  return 1;
+}
+
+std::int32_t getProgramName(ShellHandle shell, char* text) {
+  copyCallbackText(effectOf(shell).programName, text);
+  return 1;
+}
+
+void setProgramName(ShellHandle shell, const char* text) { effectOf(shell).programName = text; }
+
+std::int32_t getProgramNameIndexed(ShellHandle, std::int32_t, std::int32_t, char*) { return 0; }
+
+double getParameter(ShellHandle shell, std::int32_t index) {
+  return normalisedControlValue(effectOf(shell), index);
+}
+
+void setParameter(ShellHandle shell, std::int32_t index, double value) {
+  setNormalisedControlValue(effectOf(shell), index, value);
+}
+
+void getParameterName(ShellHandle shell, std::int32_t index, char* text) {
+  copyCallbackText(controlName(effectOf(shell), index), text);
+}
+
+void getParameterLabel(ShellHandle shell, std::int32_t index, char* text) {
+  copyCallbackText(controlLabel(effectOf(shell), index), text);
+}
+
+void getParameterDisplay(ShellHandle shell, std::int32_t index, char* text) {
+  copyCallbackText(controlDisplayText(effectOf(shell), index), text);
+}
+
+// Each path reads the channel count once per process, on its first call, and
+// every instance shares it.
+std::int32_t cachedChannelCount(std::int32_t& cache, ShellHandle shell) {
+  if (cache < 0) cache = boundedChannelCount(shellGetNumInputs(shell));
+  return cache;
+}
+
+void processReplacing(ShellHandle shell, float** inputs, float** outputs, std::int32_t frames) {
+  static std::int32_t channelCount = -1;
+  runBlock(effectOf(shell), inputs, outputs, frames, cachedChannelCount(channelCount, shell));
+}
+
+void processDoubleReplacing(ShellHandle shell, double** inputs, double** outputs,
+                            std::int32_t frames) {
+  static std::int32_t channelCount = -1;
+  runBlock(effectOf(shell), inputs, outputs, frames, cachedChannelCount(channelCount, shell));
+}
+
+std::int32_t getChunk(ShellHandle shell, void** data, std::int32_t) {
+  return effectOf(shell).writeState(data);
+}
+
+std::int32_t setChunk(ShellHandle shell, void* data, std::int32_t byteSize, std::int32_t) {
+  return effectOf(shell).readState(data, byteSize);
+}
+
+}  // namespace
+
+EffectCallbacks runtimeCallbacks() {
+  EffectCallbacks table{};
+  table.onCreate = onCreate;
+  table.onDestroy = onDestroy;
+  table.onOpen = onOpen;
+  table.onSuspend = onSuspend;
+  table.onResume = onResume;
+  table.onIdle = onIdle;
+  table.onClose = onClose;
+  table.getVendorVersion = getVendorVersion;
+  table.getVendorString = getVendorString;
+  table.getProductString = getProductString;
+  table.getEffectName = getEffectName;
+  table.getProgramName = getProgramName;
+  table.setProgramName = setProgramName;
+  table.getProgramNameIndexed = getProgramNameIndexed;
+  table.getParameter = getParameter;
+  table.setParameter = setParameter;
+  table.getParameterName = getParameterName;
+  table.getParameterLabel = getParameterLabel;
+  table.getParameterDisplay = getParameterDisplay;
+  table.processReplacing = processReplacing;
+  table.processDoubleReplacing = processDoubleReplacing;
+  table.getChunk = getChunk;
+  table.setChunk = setChunk;
+  return table;
+}

@@ -1,0 +1,55 @@
+// The rules that every translated section follows for script values. The
+// translated code is generated; these helpers are the runtime's half of that
+// contract.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+// Sanitising store: a NaN or an infinity becomes 0 before it is stored;
+// finite values, zeros and denormals pass unchanged.
+inline double sanitised(double value) { return std::isfinite(value) ? value : 0.0; }
+
+// Integer conversion: nudged by 0.0001 away from zero, then truncated toward
+// zero. Values beyond the int32 range saturate and NaN converts to 0, so no
+// conversion is undefined.
+inline std::int32_t toScriptInt(double value) {
+  if (std::isnan(value)) return 0;
+  const double nudged = value >= 0.0 ? value + 0.0001 : value - 0.0001;
+  constexpr double kLowest = std::numeric_limits<std::int32_t>::min();
+  constexpr double kHighest = std::numeric_limits<std::int32_t>::max();
+  if (nudged <= kLowest) return std::numeric_limits<std::int32_t>::min();
+  if (nudged >= kHighest) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(nudged);
+}
+
+// Control-index masking: every index into the 128 control values lands inside.
+constexpr std::int32_t kControlValueCount = 128;
+inline std::int32_t controlIndex(double value) {
+  return toScriptInt(value) & (kControlValueCount - 1);
+}
+
+// Bounded loop: a script loop runs its body at most this many times, even
+// when its own condition still holds.
+constexpr std::int32_t kScriptLoopLimit = 1000000;
+
+// Runs body, which answers whether to go on, until it answers false or has
+// run kScriptLoopLimit times. Answers the number of iterations run.
+template <typename Body>
+std::int32_t boundedLoop(Body&& body) {
+  std::int32_t iterations = 0;
+  bool goOn = true;
+  while (goOn && iterations < kScriptLoopLimit) {
+    goOn = body();
+    ++iterations;
+  }
+  return iterations;
+}
+
+// Change comparison: values closer than 0.00001 count as equal.
+constexpr double kChangeTolerance = 0.00001;
+inline bool scriptValuesDiffer(double a, double b) {
+  const double difference = a - b;
+  return !(difference > -kChangeTolerance && difference < kChangeTolerance);
+}

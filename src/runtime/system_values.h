@@ -1,0 +1,39 @@
+// The values every translated section sees about its environment, and the
+// preambles the translator generates at the start of each section to keep them
+// current. Each system value has a maintained copy, written only here, and a
+// script copy that the section's own code reads and may overwrite.
+#pragma once
+
+#include <array>
+
+#include "runtime/effect_callbacks.h"
+
+struct SystemValue {
+  double maintained = 0.0;
+  double script = 0.0;
+
+  void refreshScript();
+  void setBoth(double value);
+};
+
+struct SystemValues {
+  SystemValue sampleRate;
+  SystemValue channelCount;
+  SystemValue blockSize;
+  SystemValue tempo;
+  SystemValue timeSignatureNumerator;
+  SystemValue timeSignatureDenominator;
+  std::array<double, 2> perBlockValues{};
+  double playState = 0.0;     // 1 playing, plus 4 recording
+  double playPosition = 0.0;  // in quarter notes
+
+  // Start of the initialisation section: sample rate, channel count, block
+  // size and tempo from the shell.
+  void initialisationPreamble(ShellHandle shell);
+  // Start of the block section: asks the host for time information four times
+  // (tempo and signature, playing, recording, position).
+  void blockPreamble(ShellHandle shell);
+  // Start of the control and per-sample sections, and the end of the block
+  // preamble.
+  void refreshScriptCopies();
+};

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a Debian machine.
+# Safe to run again: packages already present are not fetched a second time.
+set -euo pipefail
+
+native_packages=(
+  build-essential cmake ninja-build pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev valgrind
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+)
+i386_packages=(wine32:i386)
+wine_packages=(wine)
+
+missing() {
+  local pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || echo "$pkg"
+  done
+}
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+  need_update=1
+fi
+
+mapfile -t todo < <(missing "${native_packages[@]}" "${i386_packages[@]}" "${wine_packages[@]}")
+if [ "${#todo[@]}" -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  as_root apt-get update -qq
+  as_root apt-get install -y -qq --no-install-recommends "${todo[@]}"
+elif [ "${need_update:-0}" -eq 1 ]; then
+  as_root apt-get update -qq
+fi
