@@ -1,0 +1,55 @@
+// A translated effect for tests: counts its section runs and, optionally,
+// serializes a few control values, so the runtime can be observed from
+// outside. Instance wraps it in a shell as the entry point does.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "fake_host.h"
+#include "runtime/runtime_callbacks.h"
+#include "runtime/tovra.h"
+#include "shell/quobe.h"
+#include "shell/shell_services.h"
+
+struct RecordingEffect : TTovra {
+  int initRuns = 0;
+  int controlRuns = 0;
+  int blockRuns = 0;
+  int sampleRuns = 0;
+  int serializedValues = 0;  // control values 1..n travel through the state stream
+
+  void initSection() override { ++initRuns; }
+  void controlSection() override { ++controlRuns; }
+  void blockSection() override { ++blockRuns; }
+  void sampleSection() override { ++sampleRuns; }
+  void serializeSection() override {
+    for (int number = 1; number <= serializedValues; ++number)
+      stateStream().transfer(controlValues_[number]);
+  }
+};
+
+// One plugin instance around a heap effect; closing it through the record
+// destroys the shell and, through onDestroy, the effect.
+template <typename Effect = RecordingEffect>
+struct Instance {
+  Effect* effect = new Effect();
+  CQuobe* shell = nullptr;
+  AEffect* record = nullptr;
+
+  explicit Instance(const EffectCallbacks& callbacks = runtimeCallbacks()) {
+    shell = shellCreate(effect, callbacks, fakeHostCallback, 1, effect->controlCount());
+    effect->setShell(shell);
+    record = shellGetRecord(shell);
+  }
+  ~Instance() {
+    if (record != nullptr) record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+  }
+  Instance(const Instance&) = delete;
+  Instance& operator=(const Instance&) = delete;
+
+  std::intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0,
+                         void* ptr = nullptr, float opt = 0.0f) {
+    return record->dispatcher(record, opcode, index, value, ptr, opt);
+  }
+};
