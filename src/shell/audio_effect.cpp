@@ -47,7 +47,7 @@ float VST_CALL getParameterEffect(AEffect* e, std::int32_t index) {
 
 AudioEffect::AudioEffect(audioMasterCallback audioMaster, std::int32_t numPrograms,
                          std::int32_t numParams)
-    : audioMaster_(audioMaster), numPrograms_(numPrograms), numParams_(numParams) {
+    : audioMaster_(audioMaster), numPrograms_(numPrograms) {
   cEffect_.magic = kEffectMagic;
   cEffect_.dispatcher = dispatchEffect;
   cEffect_.process = processEffect;

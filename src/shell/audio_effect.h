@@ -65,7 +65,6 @@ class AudioEffect {
   float sampleRate_ = 44100.0f;
   std::int32_t blockSize_ = 1024;
   std::int32_t numPrograms_;
-  std::int32_t numParams_;
   std::int32_t curProgram_ = 0;
   AEffect cEffect_{};
 };

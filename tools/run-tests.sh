@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds everything from scratch if needed and runs every test: natively on
+# Linux, and the 32-bit Windows DLL under wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-build-deps.sh
+
+passed=0
+failed=0
+status=0
+for preset in linux win32; do
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  echo "== $preset: test"
+  log=$(mktemp)
+  ctest --preset "$preset" 2>&1 | tee "$log" || status=1
+  summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
+  rm -f "$log"
+  if [ -z "$summary" ]; then
+    echo "== $preset: no test summary" >&2
+    status=1
+    continue
+  fi
+  read -r fails _ _ _ _ total <<<"$summary"
+  passed=$((passed + total - fails))
+  failed=$((failed + fails))
+done
+
+echo "all: $passed passed, $failed failed"
+[ "$failed" -eq 0 ] && exit "$status"
+exit 1

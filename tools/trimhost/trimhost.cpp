@@ -1,0 +1,132 @@
+// trimhost demo PLUGIN: loads the plugin as a host does and shows what the host
+// sees: the record, the descriptive texts, every parameter with its display
+// text, a processed six-channel block, and the calls the plugin made back.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "plugin_instance.h"
+#include "plugin_library.h"
+#include "recording_host.h"
+
+namespace {
+
+// Generous buffers: the tool wants whole texts, not the minimum hosts give.
+constexpr std::size_t kTextBuffer = 256;
+
+std::string textOf(PluginInstance& plugin, std::int32_t opcode, std::int32_t index = 0) {
+  return plugin.readText(opcode, kTextBuffer, index).text().value_or("");
+}
+
+std::string fourChars(std::int32_t value) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>((value >> shift) & 0xFF);
+  return text;
+}
+
+std::string flagNames(std::int32_t flags) {
+  const std::pair<std::int32_t, const char*> names[] = {
+      {effFlagsHasEditor, "HasEditor"},
+      {effFlagsCanReplacing, "CanReplacing"},
+      {effFlagsProgramChunks, "ProgramChunks"},
+      {effFlagsIsSynth, "IsSynth"},
+      {effFlagsCanDoubleReplacing, "CanDoubleReplacing"}};
+  std::string text;
+  for (const auto& [bit, name] : names)
+    if ((flags & bit) != 0) text += (text.empty() ? "" : " ") + std::string(name);
+  return text;
+}
+
+void showRecord(PluginInstance& plugin) {
+  const AEffect& r = plugin.record();
+  std::printf("Record\n");
+  std::printf("  magic %s, version %d, unique id %d\n", fourChars(r.magic).c_str(), r.version,
+              r.uniqueID);
+  std::printf("  %d inputs, %d outputs, %d program(s), %d parameters\n", r.numInputs,
+              r.numOutputs, r.numPrograms, r.numParams);
+  std::printf("  flags 0x%x (%s)\n", static_cast<unsigned>(r.flags), flagNames(r.flags).c_str());
+  std::printf("Texts\n");
+  std::printf("  effect name     %s\n", textOf(plugin, effGetEffectName).c_str());
+  std::printf("  product         %s\n", textOf(plugin, effGetProductString).c_str());
+  std::printf("  vendor          %s\n", textOf(plugin, effGetVendorString).c_str());
+  std::printf("  vendor version  %d\n", static_cast<int>(plugin.dispatch(effGetVendorVersion)));
+  std::printf("  program         %s\n", textOf(plugin, effGetProgramName).c_str());
+}
+
+void showParameters(PluginInstance& plugin) {
+  std::printf("Parameters\n  %-3s %-27s %-6s %-10s %s\n", "#", "name", "label", "normalised",
+              "display");
+  for (std::int32_t i = 0; i < plugin.record().numParams; ++i) {
+    std::printf("  %-3d %-27s %-6s %-10.6f %s\n", i, textOf(plugin, effGetParamName, i).c_str(),
+                textOf(plugin, effGetParamLabel, i).c_str(), plugin.getParameter(i),
+                textOf(plugin, effGetParamDisplay, i).c_str());
+  }
+}
+
+void showBlock(PluginInstance& plugin) {
+  const std::size_t inputs = static_cast<std::size_t>(plugin.record().numInputs);
+  const std::size_t outputs = static_cast<std::size_t>(plugin.record().numOutputs);
+  constexpr std::int32_t kFrames = 4;
+  ChannelBuffers<float> in(inputs, kFrames, 0.0f);
+  ChannelBuffers<float> out(outputs, kFrames, 0.0f);
+  for (std::size_t c = 0; c < inputs; ++c)
+    for (std::int32_t f = 0; f < kFrames; ++f)
+      in.at(c, f) = 0.1f * static_cast<float>(c + 1) * static_cast<float>(f % 2 == 0 ? 1 : -1);
+  plugin.process(in, out);
+  std::printf("Processed block (%d frames, 32-bit float)\n", kFrames);
+  for (std::int32_t f = 0; f < kFrames; ++f) {
+    std::printf("  frame %d  in ", f);
+    for (std::size_t c = 0; c < inputs; ++c) std::printf(" %+.3f", in.at(c, f));
+    std::printf("  ->  out ");
+    for (std::size_t c = 0; c < outputs; ++c) std::printf(" %+.3f", out.at(c, f));
+    std::printf("\n");
+  }
+}
+
+const char* hostOpcodeName(std::int32_t opcode) {
+  switch (opcode) {
+    case audioMasterVersion: return "audioMasterVersion";
+    case audioMasterWantMidi: return "audioMasterWantMidi";
+    case audioMasterGetTime: return "audioMasterGetTime";
+    default: return "other";
+  }
+}
+
+void showHostCalls(const RecordingHost& host) {
+  std::printf("Calls the plugin made to the host\n");
+  for (const HostCall& call : host.calls())
+    std::printf("  %-20s (opcode %d) value 0x%lx\n", hostOpcodeName(call.opcode), call.opcode,
+                static_cast<unsigned long>(call.value));
+}
+
+int demo(const std::string& path) {
+  PluginLibrary library(path);
+  RecordingHost host;
+  PluginInstance plugin(host, library.requiredEntryPoint("VSTPluginMain"));
+  plugin.dispatch(effOpen);
+  plugin.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  plugin.dispatch(effSetBlockSize, 0, 512);
+  plugin.dispatch(effMainsChanged, 0, 1);
+  std::printf("Plugin %s\n", path.c_str());
+  showRecord(plugin);
+  showParameters(plugin);
+  showBlock(plugin);
+  plugin.dispatch(effMainsChanged, 0, 0);
+  showHostCalls(host);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 || std::string(argv[1]) != "demo") {
+    std::fprintf(stderr, "usage: trimhost demo PLUGIN\n");
+    return 2;
+  }
+  try {
+    return demo(argv[2]);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "trimhost: %s\n", error.what());
+    return 1;
+  }
+}
