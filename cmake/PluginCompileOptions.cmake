@@ -1,7 +1,8 @@
 # Compile options shared by the plugin and everything built around it.
 
 add_library(project_options INTERFACE)
-target_compile_options(project_options INTERFACE -Wall -Wextra -Wpedantic)
+# Products and sums are rounded as written: no fused multiply-add.
+target_compile_options(project_options INTERFACE -Wall -Wextra -Wpedantic -ffp-contract=off)
 
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   # SSE2 arithmetic gives the same doubles as the 64-bit builds; hosts may

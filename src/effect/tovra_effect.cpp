@@ -1,9 +1,29 @@
 #include "effect/tovra_effect.h"
 
+#include <cmath>
+#include <string>
+
+#include "runtime/script_rules.h"
+
 namespace {
 
 constexpr char kEffectName[] = "Kestrivane_trimixer 3 stereo pairs to 1 out";
 constexpr char kVendor[] = "Kestrivane";
+
+// Value numbers of the controls.
+constexpr int kLevel1 = 1;
+constexpr int kLevel2 = 2;
+constexpr int kLevel3 = 3;
+constexpr int kMute1 = 4;
+constexpr int kMute2 = 5;
+constexpr int kMute3 = 6;
+constexpr int kMasterLevel = 7;
+constexpr int kBusRouting = 8;
+
+// The saved state: control values 1 to 64.
+constexpr double kLastSavedValue = 64.0;
+
+double decibelsToGain(double decibels) { return sanitised(std::pow(10.0, decibels / 20.0)); }
 
 }  // namespace
 
@@ -23,24 +43,72 @@ void TTovraEffect::describe() {
 }
 
 void TTovraEffect::defineControls() {
-  defineControl(1, nullptr, 0, -167, 0, 0.1, "", "", "dB", "level stereo 1");
-  defineControl(2, nullptr, 0, -167, 0, 0.1, "", "", "dB", "level stereo 2");
-  defineControl(3, nullptr, 0, -167, 0, 0.1, "", "", "dB", "level stereo 3");
+  for (int pair = 1; pair <= 3; ++pair)
+    defineControl(kLevel1 + pair - 1, nullptr, 0, -167, 0, 0.1, "", "", "dB",
+                  "level stereo " + std::to_string(pair));
   for (int pair = 1; pair <= 3; ++pair) {
-    defineControl(3 + pair, nullptr, 0, 0, 1, 1, "", "", "", "mute stereo " + std::to_string(pair));
+    defineControl(kMute1 + pair - 1, nullptr, 0, 0, 1, 1, "", "", "",
+                  "mute stereo " + std::to_string(pair));
     appendEnumerationText("unmute");
     appendEnumerationText("mute");
   }
-  defineControl(7, nullptr, 0, -9, 9, 0.1, "", "", "dB", "master level");
-  defineControl(8, nullptr, 0, 0, 1, 1, "", "", "", "busses silent after mixer");
+  defineControl(kMasterLevel, nullptr, 0, -9, 9, 0.1, "", "", "dB", "master level");
+  defineControl(kBusRouting, nullptr, 0, 0, 1, 1, "", "", "", "busses silent after mixer");
   appendEnumerationText("mute all busses above 1-2");
   appendEnumerationText("pass through all busses");
 }
 
+void TTovraEffect::effectOpen() {
+  TTovra::open();
+  pairGain1 = pairGain2 = pairGain3 = 0.0;
+  pairOn1 = pairOn2 = pairOn3 = 0.0;
+  masterGain = busPass = 0.0;
+  in0 = in1 = in2 = in3 = in4 = in5 = 0.0;
+  serializeIndex = 0.0;
+  system_ = SystemValues{};
+}
+
 void TTovraEffect::initSection() { system_.initialisationPreamble(shell()); }
 
-void TTovraEffect::controlSection() { system_.refreshScriptCopies(); }
+void TTovraEffect::controlSection() {
+  system_.refreshScriptCopies();
+  pairGain1 = decibelsToGain(controlValues_[kLevel1]);
+  pairGain2 = decibelsToGain(controlValues_[kLevel2]);
+  pairGain3 = decibelsToGain(controlValues_[kLevel3]);
+  pairOn1 = sanitised(1.0 - controlValues_[kMute1]);
+  pairOn2 = sanitised(1.0 - controlValues_[kMute2]);
+  pairOn3 = sanitised(1.0 - controlValues_[kMute3]);
+  masterGain = decibelsToGain(controlValues_[kMasterLevel]);
+  busPass = sanitised(controlValues_[kBusRouting]);
+}
 
 void TTovraEffect::blockSection() { system_.blockPreamble(shell()); }
 
-void TTovraEffect::sampleSection() { system_.refreshScriptCopies(); }
+void TTovraEffect::sampleSection() {
+  system_.refreshScriptCopies();
+  in0 = sanitised(channels[0]);
+  in1 = sanitised(channels[1]);
+  in2 = sanitised(channels[2]);
+  in3 = sanitised(channels[3]);
+  in4 = sanitised(channels[4]);
+  in5 = sanitised(channels[5]);
+  channels[0] = sanitised(
+      ((in0 * pairGain1 * pairOn1 + in2 * pairGain2 * pairOn2) + in4 * pairGain3 * pairOn3) *
+      masterGain);
+  channels[2] = sanitised(in2 * busPass);
+  channels[4] = sanitised(in4 * busPass);
+  channels[1] = sanitised(
+      ((in1 * pairGain1 * pairOn1 + in3 * pairGain2 * pairOn2) + in5 * pairGain3 * pairOn3) *
+      masterGain);
+  channels[3] = sanitised(in3 * busPass);
+  channels[5] = sanitised(in5 * busPass);
+}
+
+void TTovraEffect::serializeSection() {
+  serializeIndex = 1.0;
+  boundedLoop([this] {
+    stateStream().transfer(controlValues_[controlIndex(serializeIndex)]);
+    serializeIndex = sanitised(serializeIndex + 1.0);
+    return serializeIndex <= kLastSavedValue;
+  });
+}

@@ -2,6 +2,7 @@
 // floats, the marker -1000.0 first.
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "runtime/tovra.h"
 
@@ -20,7 +21,6 @@ std::int32_t TTovra::writeState(void** data) {
     stream.position = 1;
     serializeSection();
   } catch (const std::bad_alloc&) {
-    stream.reset(FileMode::Closed);
     return 0;
   }
   if (stream.buffer.size() <= 1) return 0;
@@ -29,17 +29,21 @@ std::int32_t TTovra::writeState(void** data) {
 }
 
 std::int32_t TTovra::readState(const void* data, std::int32_t byteCount) {
+  // The chunk is copied out before the stream is reset: a host may hand back
+  // the very buffer its last save received from this instance.
+  std::vector<float> chunk;
+  if (data != nullptr && byteCount >= static_cast<std::int32_t>(sizeof(float))) {
+    try {
+      chunk.resize(static_cast<std::size_t>(byteCount) / sizeof(float));
+    } catch (const std::bad_alloc&) {
+      return byteCount;
+    }
+    std::memcpy(chunk.data(), data, chunk.size() * sizeof(float));
+  }
   FileRecord& stream = stateStream();
   stream.reset(FileMode::Reading);
-  if (data == nullptr || byteCount < static_cast<std::int32_t>(sizeof(float))) return byteCount;
-  try {
-    stream.buffer.resize(static_cast<std::size_t>(byteCount) / sizeof(float));
-  } catch (const std::bad_alloc&) {
-    stream.reset(FileMode::Reading);
-    return byteCount;
-  }
-  std::memcpy(stream.buffer.data(), data, stream.buffer.size() * sizeof(float));
-  if (stream.buffer[0] != kStateMarker) return byteCount;
+  stream.buffer.swap(chunk);
+  if (stream.buffer.empty() || stream.buffer[0] != kStateMarker) return byteCount;
   stream.position = 1;
   ensureInitialised();
   serializeSection();

@@ -104,6 +104,29 @@ TEST_F(StateTest, UnmarkedOrTinyChunksAreAcceptedAndIgnored) {
   EXPECT_EQ(effect.initRuns, 0);
 }
 
+TEST_F(StateTest, AChunkTooLargeToBufferChangesNothing) {
+  const float chunk[] = {-1000.0f, 0.5f};
+  effect.setControlValue(1, 3.0);
+  constexpr std::int32_t kHuge = std::numeric_limits<std::int32_t>::max();
+  EXPECT_EQ(effect.readState(chunk, kHuge), kHuge);  // the buffer cannot be had
+  EXPECT_EQ(effect.controlValue(1), 3.0);
+  EXPECT_EQ(effect.controlRuns, 0);
+  EXPECT_EQ(effect.readState(chunk, sizeof chunk), 8);  // and the stream still works
+  EXPECT_EQ(effect.controlValue(1), 0.5);
+}
+
+TEST_F(StateTest, LoadsTheBufferItsLastSaveHandedOut) {
+  effect.setControlValue(1, 0.25);
+  effect.setControlValue(2, -4.0);
+  void* data = nullptr;
+  const auto bytes = effect.writeState(&data);
+  effect.setControlValue(1, 0.0);
+  effect.setControlValue(2, 0.0);
+  EXPECT_EQ(effect.readState(data, bytes), bytes);
+  EXPECT_EQ(effect.controlValue(1), 0.25);
+  EXPECT_EQ(effect.controlValue(2), -4.0);
+}
+
 TEST_F(StateTest, OnlyTheFirstLoadInitialises) {
   const float chunk[] = {-1000.0f, 1.0f};
   effect.readState(chunk, 8);

@@ -1,7 +1,11 @@
 // trimhost demo PLUGIN: loads the plugin as a host does and shows what the host
 // sees: the record, the descriptive texts, every parameter with its display
-// text, a processed six-channel block, and the calls the plugin made back.
+// text, a six-channel block processed at the defaults and under a second
+// setting, and the calls the plugin made back.
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 #include <exception>
 #include <string>
 
@@ -63,7 +67,7 @@ void showParameters(PluginInstance& plugin) {
   }
 }
 
-void showBlock(PluginInstance& plugin) {
+void showBlock(PluginInstance& plugin, const char* setting) {
   const std::size_t inputs = static_cast<std::size_t>(plugin.record().numInputs);
   const std::size_t outputs = static_cast<std::size_t>(plugin.record().numOutputs);
   constexpr std::int32_t kFrames = 4;
@@ -73,7 +77,7 @@ void showBlock(PluginInstance& plugin) {
     for (std::int32_t f = 0; f < kFrames; ++f)
       in.at(c, f) = 0.1f * static_cast<float>(c + 1) * static_cast<float>(f % 2 == 0 ? 1 : -1);
   plugin.process(in, out);
-  std::printf("Processed block (%d frames, 32-bit float)\n", kFrames);
+  std::printf("Processed block (%d frames, 32-bit float): %s\n", kFrames, setting);
   for (std::int32_t f = 0; f < kFrames; ++f) {
     std::printf("  frame %d  in ", f);
     for (std::size_t c = 0; c < inputs; ++c) std::printf(" %+.3f", in.at(c, f));
@@ -81,6 +85,24 @@ void showBlock(PluginInstance& plugin) {
     for (std::size_t c = 0; c < outputs; ++c) std::printf(" %+.3f", out.at(c, f));
     std::printf("\n");
   }
+}
+
+// The chunk a host would store for the current settings: its size and its
+// first values read as 32-bit floats.
+void showSavedState(PluginInstance& plugin) {
+  void* data = nullptr;
+  const auto bytes = static_cast<std::int32_t>(plugin.dispatch(effGetChunk, 0, 0, &data));
+  std::printf("Saved state: %d bytes", bytes);
+  if (bytes >= 4 && data != nullptr) {
+    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(bytes) / 4, 10);
+    std::printf(", first floats");
+    for (std::size_t i = 0; i < count; ++i) {
+      float value;
+      std::memcpy(&value, static_cast<const char*>(data) + 4 * i, sizeof value);
+      std::printf(" %g", value);
+    }
+  }
+  std::printf("\n");
 }
 
 const char* hostOpcodeName(std::int32_t opcode) {
@@ -99,6 +121,22 @@ void showHostCalls(const RecordingHost& host) {
                 static_cast<unsigned long>(call.value));
 }
 
+// A setting a host might make: parameter index and normalised value.
+struct ParameterChange {
+  std::int32_t index;
+  float value;
+};
+
+void applySetting(PluginInstance& plugin, std::initializer_list<ParameterChange> changes) {
+  std::printf("Host sets");
+  for (const ParameterChange& change : changes) {
+    plugin.setParameter(change.index, change.value);
+    std::printf("  %s = %s", textOf(plugin, effGetParamName, change.index).c_str(),
+                textOf(plugin, effGetParamDisplay, change.index).c_str());
+  }
+  std::printf("\n");
+}
+
 int demo(const std::string& path) {
   PluginLibrary library(path);
   RecordingHost host;
@@ -110,7 +148,13 @@ int demo(const std::string& path) {
   std::printf("Plugin %s\n", path.c_str());
   showRecord(plugin);
   showParameters(plugin);
-  showBlock(plugin);
+  showBlock(plugin, "defaults");
+  if (plugin.record().numParams >= 8) {
+    // Pair 2 at -6 dB, pair 3 muted, master +3 dB, busses passed through.
+    applySetting(plugin, {{1, 161.0f / 167.0f}, {5, 1.0f}, {6, 12.0f / 18.0f}, {7, 1.0f}});
+    showBlock(plugin, "pair 2 at -6 dB, pair 3 muted, master +3 dB, busses passed through");
+  }
+  showSavedState(plugin);
   plugin.dispatch(effMainsChanged, 0, 0);
   showHostCalls(host);
   return 0;
