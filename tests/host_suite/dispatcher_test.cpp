@@ -138,16 +138,6 @@ TEST_F(DispatcherTest, IgnoresANullProgramName) {
   EXPECT_EQ(plugin.readText(effGetProgramName, kProgramNameLimit).text(), "Kept");
 }
 
-TEST_F(DispatcherTest, SavesNoChunkYet) {
-  for (std::int32_t presetFlag : {0, 1}) {
-    SCOPED_TRACE(presetFlag);
-    int hostData = 0;
-    void* data = &hostData;
-    EXPECT_EQ(plugin.dispatch(effGetChunk, presetFlag, 0, &data), 0);
-    EXPECT_EQ(data, &hostData);
-  }
-}
-
 class SpeakerArrangementTest : public DispatcherTest {
  protected:
   // Stands for an arrangement the host already held in a location.

@@ -27,10 +27,6 @@ class ParameterTest : public HostedPluginTest {
   }
 };
 
-// Normalised positions of control values, for levels and the master level.
-double levelPosition(double decibels) { return (decibels + 167.0) / 167.0; }
-double masterPosition(double decibels) { return (decibels + 9.0) / 18.0; }
-
 struct DeclaredParameter {
   const char* name;
   const char* label;

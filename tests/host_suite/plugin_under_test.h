@@ -1,5 +1,6 @@
-// What every test of the built plugin shares: the loaded library, the texts
-// and shape the plugin declares, and a fixture holding one fresh instance.
+// What every test of the built plugin shares: the loaded library, the texts,
+// shape and parameters the plugin declares, the host's usual requests, and a
+// fixture holding one fresh instance.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -36,8 +37,41 @@ inline std::string cutToLimit(const std::string& text, std::size_t limit) {
   return text.substr(0, limit - 1);
 }
 
+// Host parameter indices: a level per input pair, a mute per pair, then the
+// master level and the routing of outputs 3 to 6.
+constexpr std::int32_t kFirstLevel = 0;
+constexpr std::int32_t kFirstMute = 3;
+constexpr std::int32_t kMasterLevel = 6;
+constexpr std::int32_t kBusRouting = 7;
+
+// Normalised positions of control values, for levels and the master level.
+inline double levelPosition(double decibels) { return (decibels + 167.0) / 167.0; }
+inline double masterPosition(double decibels) { return (decibels + 9.0) / 18.0; }
+
+inline HostCall timeRequest(AEffect* effect, std::intptr_t mask) {
+  return {effect, audioMasterGetTime, 0, mask, nullptr, 0.0f};
+}
+
+// What a host does before it sends audio: open, set the rate and block size,
+// switch on. Forgets the calls the plugin made meanwhile.
+inline void switchOn(PluginInstance& plugin, RecordingHost& host) {
+  plugin.dispatch(effOpen);
+  plugin.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  plugin.dispatch(effSetBlockSize, 0, 512);
+  plugin.dispatch(effMainsChanged, 0, 1);
+  host.clearCalls();
+}
+
 class HostedPluginTest : public ::testing::Test {
  protected:
+  RecordingHost host;
+  PluginInstance plugin{host, vstPluginMain()};
+};
+
+// An instance of its own, switched on, for tests that need several.
+struct SwitchedOnInstance {
+  SwitchedOnInstance() { switchOn(plugin, host); }
+
   RecordingHost host;
   PluginInstance plugin{host, vstPluginMain()};
 };

@@ -1,6 +1,6 @@
-// Switching the instance on and off, and audio processing. With the default
-// audio sections every input reaches its output unchanged, and every
-// processing call asks the host for time information four times.
+// Switching the instance on and off, and audio processing: the three pairs
+// mixed into outputs 1 and 2, outputs 3 to 6 silenced or passed through, and
+// four requests for time information per processing call.
 
 #include <cstdint>
 #include <limits>
@@ -8,40 +8,16 @@
 #include <type_traits>
 #include <vector>
 
+#include "mix_reference.h"
 #include "plugin_under_test.h"
 
 namespace {
-
-HostCall timeRequest(AEffect* effect, std::intptr_t mask) {
-  return {effect, audioMasterGetTime, 0, mask, nullptr, 0.0f};
-}
 
 // Tempo and signature, playing, recording, position, in this order.
 std::vector<HostCall> blockTimeRequests(AEffect* effect) {
   return {timeRequest(effect, kVstTempoValid | kVstTimeSigValid),
           timeRequest(effect, kVstTransportPlaying), timeRequest(effect, kVstTransportRecording),
           timeRequest(effect, kVstPpqPosValid)};
-}
-
-template <typename Sample>
-ChannelBuffers<Sample> testSignal(std::int32_t frames) {
-  ChannelBuffers<Sample> signal(kChannelCount, frames, Sample{});
-  for (std::size_t channel = 0; channel < kChannelCount; ++channel) {
-    for (std::int32_t frame = 0; frame < frames; ++frame) {
-      signal.at(channel, frame) = static_cast<Sample>(0.125 * (channel + 1) - frame / 4096.0);
-    }
-  }
-  return signal;
-}
-
-template <typename Sample>
-void expectSameChannels(const ChannelBuffers<Sample>& actual,
-                        const ChannelBuffers<Sample>& expected) {
-  ASSERT_EQ(actual.channels(), expected.channels());
-  for (std::size_t channel = 0; channel < expected.channels(); ++channel) {
-    SCOPED_TRACE(::testing::Message() << "channel " << channel);
-    EXPECT_EQ(actual.channel(channel), expected.channel(channel));
-  }
 }
 
 using SwitchingTest = HostedPluginTest;
@@ -70,13 +46,7 @@ TEST_F(SwitchingTest, SwitchingOffCallsNothing) {
 
 class SwitchedOnTest : public HostedPluginTest {
  protected:
-  void SetUp() override {
-    plugin.dispatch(effOpen);
-    plugin.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
-    plugin.dispatch(effSetBlockSize, 0, 512);
-    plugin.dispatch(effMainsChanged, 0, 1);
-    host.clearCalls();
-  }
+  void SetUp() override { switchOn(plugin, host); }
 };
 
 TEST_F(SwitchedOnTest, AccumulatingProcessChangesNoOutput) {
@@ -84,25 +54,15 @@ TEST_F(SwitchedOnTest, AccumulatingProcessChangesNoOutput) {
   ChannelBuffers<float> outputs(kChannelCount, 64, 0.25f);
   plugin.processAccumulating(inputs, outputs);
 
-  expectSameChannels(outputs, ChannelBuffers<float>(kChannelCount, 64, 0.25f));
+  for (std::size_t channel = 0; channel < kChannelCount; ++channel) {
+    EXPECT_EQ(outputs.channel(channel), std::vector<float>(64, 0.25f));
+  }
   EXPECT_TRUE(outputs.guardsIntact());
   EXPECT_TRUE(host.calls().empty());
 }
 
 template <typename Sample>
-class ProcessingTest : public SwitchedOnTest {
- protected:
-  // Processes the test signal into fresh outputs and checks it arrives unchanged.
-  void expectPassThrough(std::int32_t frames) {
-    ChannelBuffers<Sample> inputs = testSignal<Sample>(frames);
-    ChannelBuffers<Sample> outputs(kChannelCount, frames, Sample{0.25});
-    this->plugin.process(inputs, outputs);
-
-    expectSameChannels(outputs, testSignal<Sample>(frames));
-    expectSameChannels(inputs, testSignal<Sample>(frames));
-    EXPECT_TRUE(outputs.guardsIntact());
-  }
-};
+class ProcessingTest : public SwitchedOnTest {};
 
 struct SampleTypeName {
   template <typename Sample>
@@ -114,19 +74,110 @@ struct SampleTypeName {
 using SampleTypes = ::testing::Types<float, double>;
 TYPED_TEST_SUITE(ProcessingTest, SampleTypes, SampleTypeName);
 
-TYPED_TEST(ProcessingTest, PassesEveryInputThroughUnchanged) {
+TYPED_TEST(ProcessingTest, SumsThePairsAndSilencesTheBussesAtTheDefaults) {
   for (std::int32_t frames : {0, 1, 64, 1000}) {
     SCOPED_TRACE(::testing::Message() << frames << " frames");
-    this->expectPassThrough(frames);
+    expectMix<TypeParam>(this->plugin, frames, MixSettings{});
   }
 }
 
+struct ParameterChange {
+  std::int32_t index;
+  double position;
+};
+
+struct MixCase {
+  const char* what;
+  std::vector<ParameterChange> changes;
+  MixSettings mix;
+  int mixUlps;
+};
+
+constexpr double kMutedPosition = 1.0;
+constexpr double kPassThroughPosition = 1.0;
+
+const MixCase kMixCases[] = {
+    {"pair 2 muted, busses passed through",
+     {{kFirstMute + 1, kMutedPosition}, {kBusRouting, kPassThroughPosition}},
+     {{1, 1, 1}, {1, 0, 1}, 1, 1},
+     0},
+    {"pair 1 at -6 dB",
+     {{kFirstLevel, levelPosition(-6.0)}},
+     {{kGainMinus6dB, 1, 1}, {1, 1, 1}, 1, 0},
+     kGainUlps},
+    {"pair 3 alone at -167 dB",
+     {{kFirstMute, kMutedPosition},
+      {kFirstMute + 1, kMutedPosition},
+      {kFirstLevel + 2, levelPosition(-167.0)}},
+     {{1, 1, kGainMinus167dB}, {0, 0, 1}, 1, 0},
+     kGainUlps},
+    {"master at +9 dB",
+     {{kMasterLevel, masterPosition(9.0)}},
+     {{1, 1, 1}, {1, 1, 1}, kGainPlus9dB, 0},
+     kGainUlps},
+    {"master at -9 dB",
+     {{kMasterLevel, masterPosition(-9.0)}},
+     {{1, 1, 1}, {1, 1, 1}, kGainMinus9dB, 0},
+     kGainUlps},
+    {"every control moved, busses passed through",
+     {{kFirstLevel, levelPosition(-6.0)},
+      {kFirstLevel + 1, levelPosition(-167.0)},
+      {kFirstMute + 2, kMutedPosition},
+      {kMasterLevel, masterPosition(9.0)},
+      {kBusRouting, kPassThroughPosition}},
+     {{kGainMinus6dB, kGainMinus167dB, 1}, {1, 1, 0}, kGainPlus9dB, 1},
+     kGainUlps},
+};
+
+TYPED_TEST(ProcessingTest, FollowsLevelsMutesMasterAndRouting) {
+  for (const MixCase& mixCase : kMixCases) {
+    SCOPED_TRACE(mixCase.what);
+    SwitchedOnInstance fresh;
+    for (const ParameterChange& change : mixCase.changes) {
+      fresh.plugin.setParameter(change.index, static_cast<float>(change.position));
+    }
+    expectMix<TypeParam>(fresh.plugin, 256, mixCase.mix, mixCase.mixUlps);
+  }
+}
+
+TYPED_TEST(ProcessingTest, TreatsNonFiniteInputSamplesAsSilence) {
+  this->plugin.setParameter(kBusRouting, 1.0f);
+  ChannelBuffers<TypeParam> inputs = testSignal<TypeParam>(8);
+  const TypeParam infinity = std::numeric_limits<TypeParam>::infinity();
+  inputs.at(0, 1) = std::numeric_limits<TypeParam>::quiet_NaN();
+  inputs.at(3, 2) = infinity;
+  inputs.at(4, 2) = -infinity;
+  for (std::size_t channel = 0; channel < kChannelCount; ++channel) {
+    inputs.at(channel, 5) = infinity;
+  }
+  const ChannelBuffers<TypeParam> outputs = processed(this->plugin, inputs);
+
+  expectOutputs(outputs, expectedOutputs(inputs, kBussesPassedThrough));
+}
+
+TYPED_TEST(ProcessingTest, WritesSumsAboveFullScaleAsTheyAre) {
+  ChannelBuffers<TypeParam> inputs(kChannelCount, 16, TypeParam{0.75});
+  const ChannelBuffers<TypeParam> outputs = processed(this->plugin, inputs);
+
+  EXPECT_EQ(outputs.channel(0), std::vector<TypeParam>(16, TypeParam{2.25}));
+  EXPECT_EQ(outputs.channel(1), std::vector<TypeParam>(16, TypeParam{2.25}));
+}
+
 TYPED_TEST(ProcessingTest, ProcessesInPlace) {
+  this->plugin.setParameter(kBusRouting, 1.0f);
   ChannelBuffers<TypeParam> buffers = testSignal<TypeParam>(256);
   this->plugin.process(buffers, buffers);
 
-  expectSameChannels(buffers, testSignal<TypeParam>(256));
+  expectOutputs(buffers, expectedOutputs(testSignal<TypeParam>(256), kBussesPassedThrough));
   EXPECT_TRUE(buffers.guardsIntact());
+}
+
+TYPED_TEST(ProcessingTest, WritesSilenceWhenOpenedButNotYetSwitchedOn) {
+  RecordingHost openedHost;
+  PluginInstance opened(openedHost, vstPluginMain());
+  opened.dispatch(effOpen);
+
+  expectMix<TypeParam>(opened, 64, kSilence);
 }
 
 TYPED_TEST(ProcessingTest, AsksForTimeFourTimesPerCall) {
@@ -163,7 +214,7 @@ struct HostTimeSituation {
   HostTimeInfo time;
 };
 
-TYPED_TEST(ProcessingTest, PassesThroughWhateverTheHostTimeSays) {
+TYPED_TEST(ProcessingTest, MixesAlikeWhateverTheHostTimeSays) {
   const HostTimeSituation situations[] = {
       {"no time information", false, HostTimeInfo{}},
       {"playing and recording", true, playingAndRecordingInThreeFour()},
@@ -174,7 +225,7 @@ TYPED_TEST(ProcessingTest, PassesThroughWhateverTheHostTimeSays) {
     this->host.provideTimeInfo(situation.provided);
     this->host.timeInfo() = situation.time;
     this->host.clearCalls();
-    this->expectPassThrough(64);
+    expectMix<TypeParam>(this->plugin, 64, MixSettings{});
 
     EXPECT_EQ(this->host.calls(), blockTimeRequests(&this->plugin.record()));
   }
