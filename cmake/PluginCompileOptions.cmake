@@ -15,3 +15,12 @@ if(WIN32)
   # A user's machine has no mingw runtime DLLs.
   target_link_options(project_options INTERFACE -static -static-libgcc -static-libstdc++)
 endif()
+
+# Sanitized builds: the whole native test suite runs under AddressSanitizer and
+# UndefinedBehaviorSanitizer; any report fails the test.
+option(TRIMIXER_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(TRIMIXER_SANITIZE)
+  set(sanitizer_flags -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_compile_options(project_options INTERFACE ${sanitizer_flags})
+  target_link_options(project_options INTERFACE ${sanitizer_flags})
+endif()

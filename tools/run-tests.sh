@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything from scratch if needed and runs every test: natively on
-# Linux, and the 32-bit Windows DLL under wine.
+# Linux, again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# 32-bit Windows DLL under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,7 +10,7 @@ tools/install-build-deps.sh
 passed=0
 failed=0
 status=0
-for preset in linux win32; do
+for preset in linux sanitize win32; do
   echo "== $preset: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

@@ -25,7 +25,7 @@ constexpr float kInfinity = std::numeric_limits<float>::infinity();
 // Floats as the machine stores them; both builds run on little-endian x86.
 Chunk bytesOf(const std::vector<float>& floats) {
   Chunk bytes(floats.size() * sizeof(float));
-  std::memcpy(bytes.data(), floats.data(), bytes.size());
+  if (!floats.empty()) std::memcpy(bytes.data(), floats.data(), bytes.size());
   return bytes;
 }
 
