@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
+#include <type_traits>
 
 #include "runtime/tovra_samples.h"
 
@@ -12,6 +14,19 @@
 // variables, never negative.
 inline std::int32_t boundedChannelCount(std::int32_t count) {
   return std::clamp<std::int32_t>(count, 0, kSampleChannelCount);
+}
+
+// A channel variable as the host's sample type. On the float path a value
+// beyond the float range is written as the largest float of its sign rather
+// than as an infinity, which would poison everything downstream in the host.
+template <typename Sample>
+Sample toHostSample(double value) {
+  if constexpr (std::is_same_v<Sample, float>) {
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    return static_cast<float>(std::min(std::max(value, -kLargest), kLargest));
+  } else {
+    return value;
+  }
 }
 
 // Every input of a frame is read before any output of that frame is written,
@@ -27,8 +42,8 @@ void runBlock(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t fr
       channels[0] = inputs[0][j];
       channels[1] = inputs[1][j];
       effect.sampleSection();
-      outputs[0][j] = static_cast<Sample>(channels[0]);
-      outputs[1][j] = static_cast<Sample>(channels[1]);
+      outputs[0][j] = toHostSample<Sample>(channels[0]);
+      outputs[1][j] = toHostSample<Sample>(channels[1]);
     }
     return;
   }
@@ -36,6 +51,6 @@ void runBlock(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t fr
     for (std::int32_t i = channelCount - 1; i >= 0; --i) channels[i] = inputs[i][j];
     effect.sampleSection();
     for (std::int32_t i = channelCount - 1; i >= 0; --i)
-      outputs[i][j] = static_cast<Sample>(channels[i]);
+      outputs[i][j] = toHostSample<Sample>(channels[i]);
   }
 }

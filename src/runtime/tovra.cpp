@@ -1,5 +1,7 @@
 #include "runtime/tovra.h"
 
+#include <limits>
+
 TTovra::TTovra() { TTovra::open(); }
 
 void TTovra::open() {
@@ -16,5 +18,5 @@ void TTovra::resume() {
 
 void TTovra::ensureInitialised() {
   if (initialisationCount_ == 0) initSection();
-  ++initialisationCount_;
+  if (initialisationCount_ < std::numeric_limits<std::int32_t>::max()) ++initialisationCount_;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
 #include <vector>
 
 #include "recording_effect.h"
@@ -70,6 +71,22 @@ TEST(BlockLoop, FloatPathRoundsEachOutputToFloat) {
   Buffers<float> io(1, 1, 0.0f);
   runBlock(effect, io.pointers.data(), io.pointers.data(), 1, 1);
   EXPECT_EQ(io.data[0][0], static_cast<float>(1.0 / 3.0));
+}
+
+TEST(BlockLoop, FloatPathWritesValuesBeyondTheFloatRangeAsTheLargestFloat) {
+  struct LoudEffect : RecordingEffect {
+    void sampleSection() override {
+      channels[0] = 1e300;
+      channels[1] = -3.5e38;
+    }
+  } effect;
+  Buffers<float> floats(2, 1, 0.0f);
+  runBlock(effect, floats.pointers.data(), floats.pointers.data(), 1, 2);
+  EXPECT_EQ(floats.data[0][0], std::numeric_limits<float>::max());
+  EXPECT_EQ(floats.data[1][0], -std::numeric_limits<float>::max());
+  Buffers<double> doubles(2, 1, 0.0);
+  runBlock(effect, doubles.pointers.data(), doubles.pointers.data(), 1, 2);
+  EXPECT_EQ(doubles.data[0][0], 1e300);
 }
 
 TEST(BlockLoop, NoChannelsStillRunsTheSectionPerFrame) {
