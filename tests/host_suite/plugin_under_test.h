@@ -32,6 +32,27 @@ constexpr std::size_t kEffectNameLimit = 32;
 constexpr std::size_t kVendorStringLimit = 64;
 constexpr std::size_t kProductStringLimit = 64;
 
+// The text opcodes with the limits of their buffers: those that take a
+// parameter index, and those of the whole instance.
+struct TextOpcode {
+  const char* what;
+  std::int32_t opcode;
+  std::size_t limit;
+};
+
+inline const TextOpcode kParameterTexts[] = {
+    {"name", effGetParamName, kParameterNameLimit},
+    {"label", effGetParamLabel, kParameterLabelLimit},
+    {"display", effGetParamDisplay, kParameterDisplayLimit},
+};
+
+inline const TextOpcode kInstanceTexts[] = {
+    {"program name", effGetProgramName, kProgramNameLimit},
+    {"effect name", effGetEffectName, kEffectNameLimit},
+    {"vendor", effGetVendorString, kVendorStringLimit},
+    {"product", effGetProductString, kProductStringLimit},
+};
+
 // The longest text a buffer of this limit can carry.
 inline std::string cutToLimit(const std::string& text, std::size_t limit) {
   return text.substr(0, limit - 1);
@@ -47,6 +68,14 @@ constexpr std::int32_t kBusRouting = 7;
 // Normalised positions of control values, for levels and the master level.
 inline double levelPosition(double decibels) { return (decibels + 167.0) / 167.0; }
 inline double masterPosition(double decibels) { return (decibels + 9.0) / 18.0; }
+
+// The normalised position of a control value of the parameter at index; the
+// mutes and the routing range over 0 to 1, so their values are positions.
+inline double positionOf(std::int32_t index, double value) {
+  if (index >= kFirstLevel && index < kFirstMute) return levelPosition(value);
+  if (index == kMasterLevel) return masterPosition(value);
+  return value;
+}
 
 inline HostCall timeRequest(AEffect* effect, std::intptr_t mask) {
   return {effect, audioMasterGetTime, 0, mask, nullptr, 0.0f};

@@ -38,6 +38,10 @@ class ChannelBuffers {
     return samples_[channel][static_cast<std::size_t>(frame)];
   }
 
+  const Sample& at(std::size_t channel, std::int32_t frame) const {
+    return samples_[channel][static_cast<std::size_t>(frame)];
+  }
+
   // The frames of one channel, without its guard.
   std::vector<Sample> channel(std::size_t index) const {
     const auto& samples = samples_[index];
