@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything from scratch if needed and runs every test: natively on
-# Linux, again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# 32-bit Windows DLL under wine.
+# Linux (with valgrind memcheck runs), again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the fuzz targets for a short bounded time, and
+# the 32-bit Windows DLL under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +11,7 @@ tools/install-build-deps.sh
 passed=0
 failed=0
 status=0
-for preset in linux sanitize win32; do
+for preset in linux sanitize fuzz win32; do
   echo "== $preset: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

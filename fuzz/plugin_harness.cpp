@@ -1,0 +1,113 @@
+#include "plugin_harness.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+#include "channel_buffers.h"
+
+namespace {
+
+constexpr float kStateMarker = -1000.0f;
+constexpr std::size_t kChannelCount = 6;
+
+float storedFloat(const void* data, std::size_t index) {
+  float value;
+  std::memcpy(&value, static_cast<const unsigned char*>(data) + index * sizeof value, sizeof value);
+  return value;
+}
+
+// A fixed, uneven pattern within [-1, 1], different on every channel.
+double inputPattern(std::size_t channel, std::int32_t frame) {
+  const auto step = (static_cast<std::size_t>(frame) * 7 + channel * 3) % 17;
+  return (static_cast<double>(step) - 8.0) / 8.0;
+}
+
+template <typename Sample>
+void fillInputs(ChannelBuffers<Sample>& inputs, double amplitude) {
+  for (std::size_t channel = 0; channel < inputs.channels(); ++channel)
+    for (std::int32_t frame = 0; frame < inputs.frames(); ++frame)
+      inputs.at(channel, frame) = static_cast<Sample>(amplitude * inputPattern(channel, frame));
+}
+
+// Names the first sample that is not finite, so a report shows where it went wrong.
+template <typename Sample>
+void requireFiniteOutputs(ChannelBuffers<Sample>& outputs) {
+  for (std::size_t channel = 0; channel < outputs.channels(); ++channel)
+    for (std::int32_t frame = 0; frame < outputs.frames(); ++frame) {
+      const Sample sample = outputs.at(channel, frame);
+      if (std::isfinite(sample)) continue;
+      std::fprintf(stderr, "==== %s output %zu, frame %d: %g\n",
+                   std::is_same_v<Sample, float> ? "float" : "double", channel + 1,
+                   static_cast<int>(frame), static_cast<double>(sample));
+      propertyBroken(
+          "processing finite input gives finite output whenever the loaded values are finite");
+    }
+}
+
+template <typename Sample>
+void runProcessCall(PluginInstance& plugin, ChannelBuffers<Sample>& inputs,
+                    ChannelBuffers<Sample>& outputs, bool accumulating) {
+  if constexpr (std::is_same_v<Sample, float>) {
+    if (accumulating) {
+      plugin.processAccumulating(inputs, outputs);
+      return;
+    }
+  }
+  plugin.process(inputs, outputs);
+}
+
+}  // namespace
+
+void propertyBroken(const char* what) {
+  std::fprintf(stderr, "==== property broken: %s\n", what);
+  __builtin_trap();
+}
+
+SavedChunk saveChunk(PluginInstance& plugin, std::int32_t presetFlag, std::intptr_t value,
+                     float opt) {
+  void* data = nullptr;
+  const std::intptr_t byteCount = plugin.dispatch(effGetChunk, presetFlag, value, &data, opt);
+  require(byteCount == static_cast<std::intptr_t>(kChunkBytes), "a save is 260 bytes");
+  require(data != nullptr, "a save hands out its data");
+  require(storedFloat(data, 0) == kStateMarker, "a save starts with the marker");
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  return {std::vector<std::uint8_t>(bytes, bytes + kChunkBytes), data};
+}
+
+void loadChunk(PluginInstance& plugin, void* data, std::size_t byteCount, std::int32_t presetFlag,
+               float opt) {
+  const auto count = static_cast<std::intptr_t>(byteCount);
+  require(plugin.dispatch(effSetChunk, presetFlag, count, data, opt) == count,
+          "a load answers its byte count");
+}
+
+std::vector<float> loadableValues(const void* data, std::size_t byteCount) {
+  const std::size_t floats = byteCount / sizeof(float);
+  if (floats == 0 || storedFloat(data, 0) != kStateMarker) return {};
+  std::vector<float> values(std::min(floats - 1, kSavedValueCount));
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = storedFloat(data, i + 1);
+  return values;
+}
+
+bool allFinite(const std::vector<float>& values) {
+  return std::all_of(values.begin(), values.end(),
+                     [](float value) { return std::isfinite(value); });
+}
+
+template <typename Sample>
+void processCheckedBlock(PluginInstance& plugin, const BlockRequest& request) {
+  ChannelBuffers<Sample> inputs(kChannelCount, request.frames, Sample{});
+  fillInputs(inputs, request.amplitude);
+  ChannelBuffers<Sample> separateOutputs(kChannelCount, request.frames, Sample{});
+  ChannelBuffers<Sample>& outputs = request.inPlace ? inputs : separateOutputs;
+  runProcessCall(plugin, inputs, outputs, request.accumulating);
+  require(inputs.guardsIntact() && outputs.guardsIntact(),
+          "processing writes nothing past the frame count");
+  if (request.outputsMustBeFinite) requireFiniteOutputs(outputs);
+}
+
+template void processCheckedBlock<float>(PluginInstance&, const BlockRequest&);
+template void processCheckedBlock<double>(PluginInstance&, const BlockRequest&);

@@ -1,0 +1,68 @@
+// What both fuzz targets share around one plugin instance: the entry point of
+// the instrumented plugin build, stopping on a broken property, saving and
+// loading chunks as a host does, and processing a block whose outputs are
+// checked.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "aeffect.h"
+#include "plugin_instance.h"
+#include "recording_host.h"
+
+// Linked in from the instrumented plugin library; hosts look it up by this name.
+extern "C" AEffect* VST_CALL VSTPluginMain(audioMasterCallback audioMaster);
+
+// Names the broken property and traps, so that libFuzzer keeps the input.
+[[noreturn]] void propertyBroken(const char* what);
+
+inline void require(bool holds, const char* what) {
+  if (!holds) propertyBroken(what);
+}
+
+// One instance made through the entry point for a host of its own; the
+// instance is closed before its host goes.
+struct HostedPlugin {
+  RecordingHost host;
+  PluginInstance plugin{host, VSTPluginMain};
+};
+
+// The saved state: the marker, then control values 1 to 64.
+constexpr std::size_t kSavedValueCount = 64;
+constexpr std::size_t kChunkBytes = (kSavedValueCount + 1) * sizeof(float);
+
+struct SavedChunk {
+  std::vector<std::uint8_t> bytes;  // the host's copy
+  void* pluginBuffer = nullptr;     // the plugin's own buffer, valid until its next load
+};
+
+// Saves through effGetChunk and requires a 260-byte chunk that starts with
+// the marker.
+SavedChunk saveChunk(PluginInstance& plugin, std::int32_t presetFlag = 0, std::intptr_t value = 0,
+                     float opt = 0.0f);
+
+// Loads through effSetChunk and requires the answer to be the byte count.
+void loadChunk(PluginInstance& plugin, void* data, std::size_t byteCount,
+               std::int32_t presetFlag = 0, float opt = 0.0f);
+
+// The values a load takes from a chunk: those after the marker, at most 64;
+// none when the chunk is shorter than the marker or starts otherwise.
+std::vector<float> loadableValues(const void* data, std::size_t byteCount);
+
+bool allFinite(const std::vector<float>& values);
+
+struct BlockRequest {
+  std::int32_t frames;
+  double amplitude;  // every input sample is this times a fixed pattern within [-1, 1]
+  bool inPlace;
+  bool accumulating;  // the float path's accumulating process call
+  bool outputsMustBeFinite;
+};
+
+// Processes one block through buffers of 6 inputs and 6 outputs, then
+// requires that nothing was written past the frame count and, when asked,
+// that every output sample is finite.
+template <typename Sample>
+void processCheckedBlock(PluginInstance& plugin, const BlockRequest& request);

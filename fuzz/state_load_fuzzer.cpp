@@ -1,0 +1,85 @@
+// Loads arbitrary bytes as a state chunk, into a fresh instance and into one a
+// host has already used. After each load the instance must still save a
+// well-formed chunk holding what the load stored, and process finite input
+// to finite output whenever every value it holds is finite.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <vector>
+
+#include "plugin_harness.h"
+
+namespace {
+
+constexpr std::int32_t kBlockFrames = 64;
+
+// Normalised positions for the eight parameters of a used instance: every
+// control away from its default.
+constexpr float kMovedParameters[] = {0.3f, 0.6f, 0.9f, 1.0f, 0.0f, 1.0f, 0.75f, 1.0f};
+
+bool sameValue(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+// A load stores the values the chunk holds, in order from value 1, and leaves
+// the rest as they were; an ignored chunk holds none.
+std::vector<float> expectedAfterLoad(std::vector<float> before, const std::vector<float>& loaded) {
+  std::copy(loaded.begin(), loaded.end(), before.begin());
+  return before;
+}
+
+bool sameValues(const std::vector<float>& a, const std::vector<float>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameValue);
+}
+
+void processFiniteBlocks(PluginInstance& plugin, bool outputsMustBeFinite) {
+  const BlockRequest request{kBlockFrames, 1.0, false, false, outputsMustBeFinite};
+  processCheckedBlock<float>(plugin, request);
+  processCheckedBlock<double>(plugin, request);
+}
+
+void checkLoad(PluginInstance& plugin, const std::vector<float>& before,
+               std::vector<std::uint8_t> chunk) {
+  loadChunk(plugin, chunk.data(), chunk.size());
+  const SavedChunk saved = saveChunk(plugin);
+  const std::vector<float> held = loadableValues(saved.bytes.data(), saved.bytes.size());
+  require(sameValues(held, expectedAfterLoad(before, loadableValues(chunk.data(), chunk.size()))),
+          "a load stores the values it holds and leaves the others");
+  processFiniteBlocks(plugin, allFinite(held));
+}
+
+void checkFreshInstance(const std::vector<std::uint8_t>& chunk) {
+  HostedPlugin fresh;
+  checkLoad(fresh.plugin, std::vector<float>(kSavedValueCount, 0.0f), chunk);
+}
+
+// Opened, switched on, every parameter moved, a block processed and saved.
+std::vector<float> useLikeAHost(PluginInstance& plugin) {
+  plugin.dispatch(effOpen);
+  plugin.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  plugin.dispatch(effSetBlockSize, 0, kBlockFrames);
+  plugin.dispatch(effMainsChanged, 0, 1);
+  for (std::int32_t index = 0; index < static_cast<std::int32_t>(std::size(kMovedParameters));
+       ++index)
+    plugin.setParameter(index, kMovedParameters[index]);
+  processFiniteBlocks(plugin, true);
+  const SavedChunk saved = saveChunk(plugin);
+  return loadableValues(saved.bytes.data(), saved.bytes.size());
+}
+
+void checkUsedInstance(const std::vector<std::uint8_t>& chunk) {
+  HostedPlugin used;
+  const std::vector<float> before = useLikeAHost(used.plugin);
+  checkLoad(used.plugin, before, chunk);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // An owned copy of exactly the input's size, so that reading past the byte
+  // count is caught.
+  const std::vector<std::uint8_t> chunk(data, data + size);
+  checkFreshInstance(chunk);
+  checkUsedInstance(chunk);
+  return 0;
+}
