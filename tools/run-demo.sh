@@ -1,11 +1,34 @@
 #!/usr/bin/env bash
-# Builds the plugin and runs it in our command-line host, showing what a host
-# sees: the record, the parameters with their display texts and a processed
-# block.
+# Builds the plugin and our command-line host, shows what a host sees of the
+# plugin, then downmixes a six-channel file to stereo with it and prints the
+# settings used and every channel's peak before and after.
+#
+#   tools/run-demo.sh [INPUT [OUTPUT]]
+#
+# Without INPUT a two-second test file with a tone of its own on each of six
+# channels is made; OUTPUT defaults to build/linux/demo/stereo-mix.wav.
 set -euo pipefail
+input=${1:+$(realpath "$1")}
+output=${2:+$(realpath -m "$2")}
 cd "$(dirname "$0")/.."
 
 tools/install-build-deps.sh >/dev/null
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target trimhost trimixer_plugin >/dev/null
-build/linux/tools/trimhost/trimhost demo build/linux/src/kestrivane-trimixer.so
+
+trimhost=build/linux/tools/trimhost/trimhost
+plugin=build/linux/src/kestrivane-trimixer.so
+work=build/linux/demo
+mkdir -p "$work"
+if [ -z "$input" ]; then
+  input=$work/six-channels.wav
+  "$trimhost" tone "$input" --channels 6 --seconds 2 --rate 48000
+fi
+output=${output:-$work/stereo-mix.wav}
+
+echo "== What a host sees"
+"$trimhost" info "$plugin"
+echo
+echo "== Downmix $input to $output"
+"$trimhost" render "$plugin" "$input" "$output" --outputs 2 \
+  --set "level stereo 2=-6 dB" --set "mute stereo 3=mute"

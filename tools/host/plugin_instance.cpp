@@ -7,6 +7,12 @@ PluginInstance::PluginInstance(RecordingHost& host, PluginEntryProc entry)
   if (effect_ == nullptr) {
     throw std::runtime_error("the plugin made no instance");
   }
+  // Without the magic the record may be anything: no dispatcher is called,
+  // not even to close it.
+  if (effect_->magic != kEffectMagic) {
+    host.forgetInstance(effect_);
+    throw std::runtime_error("the plugin's record does not start with the magic 'VstP'");
+  }
 }
 
 PluginInstance::~PluginInstance() {

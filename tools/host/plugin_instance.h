@@ -13,7 +13,8 @@
 
 class PluginInstance {
  public:
-  // Throws std::runtime_error when the entry point makes no instance.
+  // Throws std::runtime_error when the entry point makes no instance or one
+  // whose record lacks the magic.
   PluginInstance(RecordingHost& host, PluginEntryProc entry);
   ~PluginInstance();
 

@@ -2,25 +2,18 @@
 // sees: the record, the descriptive texts, every parameter with its display
 // text, a six-channel block processed at the defaults and under a second
 // setting, and the calls the plugin made back.
+#include "demo.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
-#include <exception>
 #include <string>
 
-#include "plugin_instance.h"
-#include "plugin_library.h"
-#include "recording_host.h"
+#include "plugin_info.h"
+#include "plugin_session.h"
 
 namespace {
-
-// Generous buffers: the tool wants whole texts, not the minimum hosts give.
-constexpr std::size_t kTextBuffer = 256;
-
-std::string textOf(PluginInstance& plugin, std::int32_t opcode, std::int32_t index = 0) {
-  return plugin.readText(opcode, kTextBuffer, index).text().value_or("");
-}
 
 std::string fourChars(std::int32_t value) {
   std::string text;
@@ -28,42 +21,31 @@ std::string fourChars(std::int32_t value) {
   return text;
 }
 
-std::string flagNames(std::int32_t flags) {
-  const std::pair<std::int32_t, const char*> names[] = {
-      {effFlagsHasEditor, "HasEditor"},
-      {effFlagsCanReplacing, "CanReplacing"},
-      {effFlagsProgramChunks, "ProgramChunks"},
-      {effFlagsIsSynth, "IsSynth"},
-      {effFlagsCanDoubleReplacing, "CanDoubleReplacing"}};
-  std::string text;
-  for (const auto& [bit, name] : names)
-    if ((flags & bit) != 0) text += (text.empty() ? "" : " ") + std::string(name);
-  return text;
-}
-
-void showRecord(PluginInstance& plugin) {
+void showRecord(PluginSession& session) {
+  PluginInstance& plugin = session.plugin();
   const AEffect& r = plugin.record();
   std::printf("Record\n");
   std::printf("  magic %s, version %d, unique id %d\n", fourChars(r.magic).c_str(), r.version,
               r.uniqueID);
-  std::printf("  %d inputs, %d outputs, %d program(s), %d parameters\n", r.numInputs,
-              r.numOutputs, r.numPrograms, r.numParams);
-  std::printf("  flags 0x%x (%s)\n", static_cast<unsigned>(r.flags), flagNames(r.flags).c_str());
+  std::printf("  %d inputs, %d outputs, %d program(s), %d parameters\n", r.numInputs, r.numOutputs,
+              r.numPrograms, r.numParams);
+  std::printf("  flags 0x%x (%s)\n", static_cast<unsigned>(r.flags), flagText(r.flags).c_str());
   std::printf("Texts\n");
-  std::printf("  effect name     %s\n", textOf(plugin, effGetEffectName).c_str());
-  std::printf("  product         %s\n", textOf(plugin, effGetProductString).c_str());
-  std::printf("  vendor          %s\n", textOf(plugin, effGetVendorString).c_str());
+  std::printf("  effect name     %s\n", session.text(effGetEffectName).c_str());
+  std::printf("  product         %s\n", session.text(effGetProductString).c_str());
+  std::printf("  vendor          %s\n", session.text(effGetVendorString).c_str());
   std::printf("  vendor version  %d\n", static_cast<int>(plugin.dispatch(effGetVendorVersion)));
-  std::printf("  program         %s\n", textOf(plugin, effGetProgramName).c_str());
+  std::printf("  program         %s\n", session.text(effGetProgramName).c_str());
 }
 
-void showParameters(PluginInstance& plugin) {
+void showParameters(PluginSession& session) {
+  PluginInstance& plugin = session.plugin();
   std::printf("Parameters\n  %-3s %-27s %-6s %-10s %s\n", "#", "name", "label", "normalised",
               "display");
   for (std::int32_t i = 0; i < plugin.record().numParams; ++i) {
-    std::printf("  %-3d %-27s %-6s %-10.6f %s\n", i, textOf(plugin, effGetParamName, i).c_str(),
-                textOf(plugin, effGetParamLabel, i).c_str(), plugin.getParameter(i),
-                textOf(plugin, effGetParamDisplay, i).c_str());
+    std::printf("  %-3d %-27s %-6s %-10.6f %s\n", i, session.text(effGetParamName, i).c_str(),
+                session.text(effGetParamLabel, i).c_str(), plugin.getParameter(i),
+                session.text(effGetParamDisplay, i).c_str());
   }
 }
 
@@ -107,10 +89,14 @@ void showSavedState(PluginInstance& plugin) {
 
 const char* hostOpcodeName(std::int32_t opcode) {
   switch (opcode) {
-    case audioMasterVersion: return "audioMasterVersion";
-    case audioMasterWantMidi: return "audioMasterWantMidi";
-    case audioMasterGetTime: return "audioMasterGetTime";
-    default: return "other";
+    case audioMasterVersion:
+      return "audioMasterVersion";
+    case audioMasterWantMidi:
+      return "audioMasterWantMidi";
+    case audioMasterGetTime:
+      return "audioMasterGetTime";
+    default:
+      return "other";
   }
 }
 
@@ -127,50 +113,33 @@ struct ParameterChange {
   float value;
 };
 
-void applySetting(PluginInstance& plugin, std::initializer_list<ParameterChange> changes) {
+void applySetting(PluginSession& session, std::initializer_list<ParameterChange> changes) {
   std::printf("Host sets");
   for (const ParameterChange& change : changes) {
-    plugin.setParameter(change.index, change.value);
-    std::printf("  %s = %s", textOf(plugin, effGetParamName, change.index).c_str(),
-                textOf(plugin, effGetParamDisplay, change.index).c_str());
+    session.plugin().setParameter(change.index, change.value);
+    std::printf("  %s = %s", session.text(effGetParamName, change.index).c_str(),
+                session.text(effGetParamDisplay, change.index).c_str());
   }
   std::printf("\n");
 }
 
-int demo(const std::string& path) {
-  PluginLibrary library(path);
-  RecordingHost host;
-  PluginInstance plugin(host, library.requiredEntryPoint("VSTPluginMain"));
-  plugin.dispatch(effOpen);
-  plugin.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
-  plugin.dispatch(effSetBlockSize, 0, 512);
-  plugin.dispatch(effMainsChanged, 0, 1);
+}  // namespace
+
+void runDemo(const std::string& path) {
+  PluginSession session(path);
+  PluginInstance& plugin = session.plugin();
+  session.configure(48000.0, 512);
+  session.resume();
   std::printf("Plugin %s\n", path.c_str());
-  showRecord(plugin);
-  showParameters(plugin);
+  showRecord(session);
+  showParameters(session);
   showBlock(plugin, "defaults");
   if (plugin.record().numParams >= 8) {
     // Pair 2 at -6 dB, pair 3 muted, master +3 dB, busses passed through.
-    applySetting(plugin, {{1, 161.0f / 167.0f}, {5, 1.0f}, {6, 12.0f / 18.0f}, {7, 1.0f}});
+    applySetting(session, {{1, 161.0f / 167.0f}, {5, 1.0f}, {6, 12.0f / 18.0f}, {7, 1.0f}});
     showBlock(plugin, "pair 2 at -6 dB, pair 3 muted, master +3 dB, busses passed through");
   }
   showSavedState(plugin);
-  plugin.dispatch(effMainsChanged, 0, 0);
-  showHostCalls(host);
-  return 0;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 3 || std::string(argv[1]) != "demo") {
-    std::fprintf(stderr, "usage: trimhost demo PLUGIN\n");
-    return 2;
-  }
-  try {
-    return demo(argv[2]);
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "trimhost: %s\n", error.what());
-    return 1;
-  }
+  session.suspend();
+  showHostCalls(session.host());
 }

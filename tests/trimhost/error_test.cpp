@@ -1,0 +1,132 @@
+// Every way trimhost refuses: one line on standard error, the documented exit
+// status, and no output file, finished or partial, left behind.
+#include <fstream>
+
+#include "test_audio.h"
+#include "trimhost_test.h"
+
+namespace {
+
+struct Refusal {
+  const char* what;
+  std::vector<std::string> arguments;  // after "render": plugin, input, output, options
+  int status;
+  std::string message;
+};
+
+class ErrorTest : public TrimhostTest {
+ protected:
+  void SetUp() override {
+    TrimhostTest::SetUp();
+    writeAudio(path("in.wav"), testSignal(6, 300));
+    std::ofstream(path("text.wav")) << "not audio at all\n";
+  }
+
+  void expectRefused(const Refusal& refusal) {
+    SCOPED_TRACE(refusal.what);
+    std::vector<std::string> arguments{"render"};
+    arguments.insert(arguments.end(), refusal.arguments.begin(), refusal.arguments.end());
+    const ToolRun result = run(arguments);
+    EXPECT_EQ(result.status, refusal.status);
+    EXPECT_NE(result.err.find(refusal.message), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.rfind("trimhost: ", 0), 0u) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_EQ(files(), (std::vector<std::string>{"in.wav", "text.wav"}));
+  }
+};
+
+TEST_F(ErrorTest, PluginsThatCannotBeLoadedOrStarted) {
+  const std::string in = path("in.wav");
+  const std::string out = path("out.wav");
+  for (const Refusal& refusal : std::vector<Refusal>{
+           {"missing file",
+            {path("none.so"), in, out},
+            3,
+            "no such plugin file: " + path("none.so")},
+           {"no library", {path("text.wav"), in, out}, 3, "cannot load plugin library"},
+           {"no entry point",
+            {pathFromEnvironment("BROKEN_PLUGIN_NO_ENTRY"), in, out},
+            3,
+            "is not a plugin: it exports neither VSTPluginMain nor main"},
+           {"entry point main makes nothing",
+            {pathFromEnvironment("BROKEN_PLUGIN_REFUSING_MAIN"), in, out},
+            3,
+            "the plugin refused to start: the plugin made no instance"},
+           {"wrong magic",
+            {pathFromEnvironment("BROKEN_PLUGIN_WRONG_MAGIC"), in, out},
+            3,
+            "the plugin refused to start: the plugin's record does not start with the magic "
+            "'VstP'"},
+           {"no 64-bit processing",
+            {thirdParty(), in, out, "--double", "--drop-extra"},
+            3,
+            "the plugin offers no 64-bit processing (--double)"}}) {
+    expectRefused(refusal);
+  }
+}
+
+TEST_F(ErrorTest, FilesThatCannotBeReadOrWritten) {
+  const std::string out = path("out.wav");
+  for (const Refusal& refusal : std::vector<Refusal>{
+           {"missing input",
+            {trimixer(), path("none.wav"), out},
+            1,
+            "cannot read audio file " + path("none.wav")},
+           {"not audio",
+            {trimixer(), path("text.wav"), out},
+            1,
+            "cannot read audio file " + path("text.wav")},
+           {"no such output directory",
+            {trimixer(), path("in.wav"), path("none/out.wav")},
+            1,
+            "cannot create a file in " + path("none")},
+           {"container without the format",
+            {trimixer(), path("in.wav"), path("out.flac")},
+            1,
+            "a .flac file cannot hold the sample format 32 bit float; choose one with --format"},
+           {"too many outputs",
+            {trimixer(), path("in.wav"), out, "--outputs", "7"},
+            1,
+            "--outputs 7: the plugin has only 6"},
+           {"preset unwritable after rendering",
+            {trimixer(), path("in.wav"), out, "--save-preset", path("none/p.fxp")},
+            1,
+            "cannot write " + path("none/p.fxp")},
+           {"missing preset",
+            {trimixer(), path("in.wav"), out, "--preset", path("none.fxp")},
+            4,
+            "cannot open " + path("none.fxp")}}) {
+    expectRefused(refusal);
+  }
+}
+
+TEST_F(ErrorTest, SettingsThatNameNothingOrCannotBeReached) {
+  const std::vector<std::string> files{trimixer(), path("in.wav"), path("out.wav")};
+  const auto with = [&files](std::vector<std::string> options) {
+    options.insert(options.begin(), files.begin(), files.end());
+    return options;
+  };
+  for (const Refusal& refusal : std::vector<Refusal>{
+           {"unknown name", with({"--set", "volume=0.5"}), 5,
+            "no parameter named 'volume'; the plugin has 'level stereo 1', 'level stereo 2'"},
+           {"unknown index", with({"--set", "8=0.5"}), 5,
+            "no parameter 8: the plugin has 8 parameter(s)"},
+           {"beyond the range", with({"--set", "level stereo 1=-200"}), 5,
+            "'level stereo 1' cannot be set to '-200': the nearest it shows is -167.00 (its "
+            "display runs "
+            "from -167.00 to 0.00)"},
+           {"between the steps", with({"--set", "master level=1.05dB"}), 5,
+            "'master level' cannot be set to '1.05dB': the nearest it shows are 1.00 and 1.10"},
+           {"no such list entry", with({"--set", "mute stereo 1=muted"}), 5,
+            "'mute stereo 1' cannot be set to 'muted': it shows 'unmute', 'mute'"},
+           {"no equals sign", with({"--set", "master level"}), 2, "expected NAME_OR_INDEX=VALUE"},
+           {"bad time signature", with({"--time-signature", "3-4"}), 2,
+            "expected N/D, such as 3/4"},
+           {"unknown format", with({"--format", "pcm8"}), 2,
+            "--format: pcm8 not in {float32,pcm16,pcm24}"},
+           {"missing argument", {trimixer(), path("in.wav")}, 2, "OUTPUT is required"}}) {
+    expectRefused(refusal);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// trimhost info on our plugin and on a third-party one, as text and as JSON,
+// and a render through the third-party plugin.
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "test_audio.h"
+#include "trimhost_test.h"
+
+namespace {
+
+using InfoTest = TrimhostTest;
+
+TEST_F(InfoTest, TextShowsTheRecordTheTextsAndEveryParameter) {
+  const ToolRun result = run({"info", trimixer()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  for (const char* line :
+       {"effect name     Kestrivane_trimixer 3 stereo pa\n", "vendor          Kestrivane\n",
+        "product         Kestrivane_trimixer 3 stereo pairs to 1 out\n", "vendor version  1000\n",
+        "unique id       0\n", "inputs          6\n", "outputs         6\n",
+        "flags           0x1030 CanReplacing ProgramChunks CanDoubleReplacing\n",
+        "programs        1\n", "initial delay   0\n", "parameters      8\n",
+        "  1   level stereo 2              dB      1.000000    0.00\n",
+        "  7   busses silent after mixer           0.000000    mute al\n"}) {
+    EXPECT_NE(result.out.find(line), std::string::npos) << line << " in\n" << result.out;
+  }
+}
+
+TEST_F(InfoTest, JsonCarriesTheSame) {
+  const ToolRun result = run({"info", "--json", trimixer()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const nlohmann::json info = nlohmann::json::parse(result.out);
+  EXPECT_EQ(info["vendor"], "Kestrivane");
+  EXPECT_EQ(info["vendorVersion"], 1000);
+  EXPECT_EQ(info["uniqueId"], 0);
+  EXPECT_EQ(info["inputs"], 6);
+  EXPECT_EQ(info["flags"]["value"], 0x1030);
+  EXPECT_EQ(info["flags"]["names"],
+            nlohmann::json({"CanReplacing", "ProgramChunks", "CanDoubleReplacing"}));
+  ASSERT_EQ(info["parameters"].size(), 8u);
+  EXPECT_EQ(info["parameters"][6], nlohmann::json({{"index", 6},
+                                                   {"name", "master level"},
+                                                   {"label", "dB"},
+                                                   {"normalised", 0.5},
+                                                   {"display", "0.00"}}));
+}
+
+TEST_F(InfoTest, AThirdPartyPluginShowsItselfAndRenders) {
+  const ToolRun info = run({"info", "--json", thirdParty()});
+  ASSERT_EQ(info.status, 0) << info.err;
+  const nlohmann::json description = nlohmann::json::parse(info.out);
+  EXPECT_EQ(description["uniqueIdText"], "'D3EQ' (1144210769)");
+  EXPECT_EQ(description["inputs"], 2);
+  EXPECT_EQ(description["parameters"][3]["name"], "Master");
+
+  writeAudio(path("in.wav"), testSignal(2, 4800));
+  const auto peakOf = [this](const std::string& output, const std::vector<std::string>& options) {
+    std::vector<std::string> arguments{"render", thirdParty(), path("in.wav"), path(output)};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const ToolRun result = run(arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    const Audio out = readAudio(path(output));
+    EXPECT_EQ(out.frames(), 4800u);
+    float peak = 0.0f;
+    for (float sample : out.samples) peak = std::max(peak, std::fabs(sample));
+    return peak;
+  };
+  const float unchanged = peakOf("flat.wav", {});
+  EXPECT_GT(unchanged, 0.1f);
+  EXPECT_NEAR(peakOf("quieter.wav", {"--set", "Master=-6 dB", "--block", "333"}) / unchanged, 0.5f,
+              0.01f);
+}
+
+}  // namespace

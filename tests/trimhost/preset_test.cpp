@@ -1,0 +1,108 @@
+// Program files through trimhost: saved after the settings, loaded before
+// them, shown, and refused when corrupt or made for another plugin.
+#include <fstream>
+
+#include "aeffect.h"
+#include "preset_file.h"
+#include "test_audio.h"
+#include "trimhost_test.h"
+
+namespace {
+
+class PresetTest : public TrimhostTest {
+ protected:
+  void SetUp() override {
+    TrimhostTest::SetUp();
+    writeAudio(path("in.wav"), testSignal(6, 500));
+  }
+
+  // Renders in.wav with the options into the named file and reads it back.
+  std::vector<float> render(const std::string& plugin, const std::string& output,
+                            const std::vector<std::string>& options) {
+    std::vector<std::string> arguments{"render", plugin, path("in.wav"), path(output)};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const ToolRun result = run(arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    return readAudio(path(output)).samples;
+  }
+};
+
+// The chunk holds 32-bit floats, so levels that a float holds exactly come
+// back exactly; -12.3 dB would come back as -12.3000002 dB.
+TEST_F(PresetTest, ASavedPresetRendersLikeItsSettings) {
+  const std::vector<float> set = render(trimixer(), "set.wav",
+                                        {"--set", "level stereo 1=-6", "--set",
+                                         "mute stereo 2=mute", "--save-preset", path("p.fxp")});
+  const std::vector<float> loaded = render(trimixer(), "loaded.wav", {"--preset", path("p.fxp")});
+  EXPECT_EQ(loaded, set);
+  EXPECT_NE(render(trimixer(), "defaults.wav", {}), set);
+  // --set comes after the preset and overrides it.
+  EXPECT_EQ(render(trimixer(), "overridden.wav",
+                   {"--preset", path("p.fxp"), "--set", "0=1", "--set", "4=0"}),
+            render(trimixer(), "defaults.wav", {}));
+}
+
+TEST_F(PresetTest, ShowPrintsTheHeaderAndTheChunk) {
+  ASSERT_EQ(
+      run({"preset", "save", trimixer(), path("p.fxp"), "--set", "level stereo 1=-12.3"}).status,
+      0);
+  const ToolRun shown = run({"preset", "show", path("p.fxp")});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  for (const char* line :
+       {"kind            FPCh (chunk)\n", "format version  1\n", "plugin id       0\n",
+        "plugin version  1\n", "parameters      8\n", "program name    Kestrivane_trimixer 3 s\n",
+        "chunk           260 bytes, first:\n", "  0000  00 00 7a c4", "  0    -1000\n",
+        "  1    -12.3000002\n", "  64   0\n"}) {
+    EXPECT_NE(shown.out.find(line), std::string::npos) << line << " in\n" << shown.out;
+  }
+}
+
+TEST_F(PresetTest, APluginWithoutChunksSavesParameterValues) {
+  ASSERT_EQ(run({"preset", "save", thirdParty(), path("p.fxp"), "--set", "Low=-24"}).status, 0);
+  const ToolRun shown = run({"preset", "show", path("p.fxp")});
+  EXPECT_NE(shown.out.find("kind            FxCk (parameter values)\n"), std::string::npos)
+      << shown.out;
+  EXPECT_NE(shown.out.find("  0    0.000000\n  1    0.500000\n"), std::string::npos) << shown.out;
+  // Loaded and saved again, the values come back as they were.
+  ASSERT_EQ(
+      run({"preset", "save", thirdParty(), path("again.fxp"), "--preset", path("p.fxp")}).status,
+      0);
+  std::ifstream saved(path("p.fxp"), std::ios::binary);
+  std::ifstream again(path("again.fxp"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}),
+            std::string(std::istreambuf_iterator<char>(saved), {}));
+}
+
+TEST_F(PresetTest, APresetForAnotherPluginNeedsForce) {
+  PresetFile other;
+  other.pluginId = fourCharConstant('O', 't', 'h', '1');
+  other.parameterCount = 8;
+  other.chunk = {0x00, 0x00, 0x7a, 0xc4,
+                 0x00, 0x00, 0x40, 0xc1};  // the marker, then -12 dB for pair 1
+  writePresetFile(path("other.fxp"), other);
+  const ToolRun refused =
+      run({"render", trimixer(), path("in.wav"), path("out.wav"), "--preset", path("other.fxp")});
+  EXPECT_EQ(refused.status, 4);
+  EXPECT_NE(
+      refused.err.find("is for plugin id 'Oth1' (1333028913), not 0 (--force loads it anyway)"),
+      std::string::npos)
+      << refused.err;
+  EXPECT_EQ(files(), (std::vector<std::string>{"in.wav", "other.fxp"}));
+  EXPECT_EQ(render(trimixer(), "forced.wav", {"--preset", path("other.fxp"), "--force"}),
+            render(trimixer(), "set.wav", {"--set", "level stereo 1=-12"}));
+}
+
+TEST_F(PresetTest, ACorruptPresetIsRefused) {
+  std::ofstream(path("bad.fxp")) << "CcnK and then nothing a program file holds";
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"preset", "show", path("bad.fxp")},
+        {"render", trimixer(), path("in.wav"), path("out.wav"), "--preset", path("bad.fxp")}}) {
+    const ToolRun result = run(arguments);
+    EXPECT_EQ(result.status, 4);
+    EXPECT_EQ(result.err.rfind("trimhost: corrupt preset " + path("bad.fxp") + ": ", 0), 0u)
+        << result.err;
+  }
+  EXPECT_EQ(files(), (std::vector<std::string>{"bad.fxp", "in.wav"}));
+}
+
+}  // namespace

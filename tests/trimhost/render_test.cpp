@@ -1,0 +1,163 @@
+// trimhost render with our downmixer: the mix at several settings, both
+// sample sizes, odd block sizes, channel mapping and output formats.
+#include <array>
+#include <cmath>
+
+#include "test_audio.h"
+#include "trimhost_test.h"
+
+namespace {
+
+constexpr std::size_t kFrames = 1000;
+constexpr double kMinus6dB = 0.5011872336272722;
+
+class RenderTest : public TrimhostTest {
+ protected:
+  ToolRun renderFile(const Audio& input, const std::vector<std::string>& options) {
+    writeAudio(path("in.wav"), input);
+    std::vector<std::string> arguments{"render", trimixer(), path("in.wav"), path("out.wav")};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    return run(arguments);
+  }
+
+  Audio render(const Audio& input, const std::vector<std::string>& options = {}) {
+    const ToolRun result = renderFile(input, options);
+    EXPECT_EQ(result.status, 0) << result.err;
+    return readAudio(path("out.wav"));
+  }
+};
+
+// Outputs 1 (side 0) and 2 (side 1): the pairs' channels of that side
+// weighted and summed in the plugin's order, at master level 0 dB.
+void expectMix(const Audio& in, const Audio& out, const std::array<double, 3>& gains) {
+  for (int side = 0; side < 2; ++side) {
+    for (std::size_t frame = 0; frame < out.frames(); ++frame) {
+      const auto input = [&](int pair) {
+        return in.channels > 2 * pair + side ? in.at(frame, 2 * pair + side) : 0.0f;
+      };
+      const double mix = (input(0) * gains[0] + input(1) * gains[1]) + input(2) * gains[2];
+      ASSERT_FLOAT_EQ(out.at(frame, side), static_cast<float>(mix))
+          << "output " << side + 1 << ", frame " << frame;
+    }
+  }
+}
+
+void expectSilent(const Audio& out, int channel) {
+  for (float sample : out.channel(channel)) ASSERT_EQ(sample, 0.0f) << "output " << channel + 1;
+}
+
+TEST_F(RenderTest, DefaultsSumThePairsAndSilenceTheBusses) {
+  const Audio in = testSignal(6, kFrames);
+  const Audio out = render(in);
+  ASSERT_EQ(out.channels, 6);
+  ASSERT_EQ(out.frames(), kFrames);
+  expectMix(in, out, {1.0, 1.0, 1.0});
+  for (int channel = 2; channel < 6; ++channel) expectSilent(out, channel);
+}
+
+TEST_F(RenderTest, LevelInDecibelsMuteAndPassThrough) {
+  const Audio in = testSignal(6, kFrames);
+  const ToolRun result =
+      renderFile(in, {"--set", "level stereo 2=-6", "--set", "mute stereo 3=mute", "--set",
+                      "busses silent after mixer=pass through all busses"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("set: 1 level stereo 2 = -6.00 dB"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("set: 7 busses silent after mixer = pass th (normalised 1)"),
+            std::string::npos);
+  const Audio out = readAudio(path("out.wav"));
+  expectMix(in, out, {1.0, kMinus6dB, 0.0});
+  for (int channel = 2; channel < 6; ++channel)
+    EXPECT_EQ(out.channel(channel), in.channel(channel));
+}
+
+TEST_F(RenderTest, PlainNumbersFromZeroToOneAreNormalised) {
+  const ToolRun result =
+      renderFile(testSignal(6, kFrames),
+                 {"--set", "1=0.5", "--set", "master level=0", "--set", "LEVEL STEREO 3=0 dB"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("set: 1 level stereo 2 = -83.50 dB (normalised 0.5)"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("set: 6 master level = -9.00 dB (normalised 0)"), std::string::npos);
+  EXPECT_NE(result.out.find("set: 2 level stereo 3 = 0.00 dB (normalised 1)"), std::string::npos);
+}
+
+TEST_F(RenderTest, DoublePrecisionAndAnyBlockSizeGiveTheSameMix) {
+  const Audio in = testSignal(6, kFrames);
+  const std::vector<float> reference = render(in, {"--set", "level stereo 1=-6"}).samples;
+  const std::vector<std::vector<std::string>> variants{
+      {"--double", "--transport", "playing", "--tempo", "90", "--time-signature", "3/4"},
+      {"--block", "1"},
+      {"--block", "7"},
+      {"--block", "999"},
+      {"--block", "4096"}};
+  for (std::vector<std::string> options : variants) {
+    SCOPED_TRACE(options.front() + " " + options[1]);
+    options.insert(options.end(), {"--set", "level stereo 1=-6"});
+    EXPECT_EQ(render(in, options).samples, reference);
+  }
+}
+
+TEST_F(RenderTest, MissingInputsAreSilent) {
+  const Audio in = testSignal(4, kFrames);
+  const Audio out = render(in, {"--set", "busses silent after mixer=1"});
+  expectMix(in, out, {1.0, 1.0, 1.0});
+  EXPECT_EQ(out.channel(2), in.channel(2));
+  EXPECT_EQ(out.channel(3), in.channel(3));
+  expectSilent(out, 4);
+  expectSilent(out, 5);
+}
+
+TEST_F(RenderTest, SurplusInputChannelsNeedDropExtra) {
+  const Audio in = testSignal(8, kFrames);
+  const ToolRun refused = renderFile(in, {});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("has 8 channels, the plugin takes 6; --drop-extra"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(files(), std::vector<std::string>{"in.wav"});
+  expectMix(in, render(in, {"--drop-extra"}), {1.0, 1.0, 1.0});
+}
+
+TEST_F(RenderTest, OutputsKeepsTheFirstChannels) {
+  const Audio in = testSignal(6, kFrames);
+  const Audio out = render(in, {"--outputs", "2"});
+  ASSERT_EQ(out.channels, 2);
+  expectMix(in, out, {1.0, 1.0, 1.0});
+}
+
+TEST_F(RenderTest, FixedPointOutputWarnsWhenItClips) {
+  const Audio in = testSignal(6, kFrames);
+  const ToolRun clipped = renderFile(in, {"--set", "master level=9", "--format", "pcm16"});
+  ASSERT_EQ(clipped.status, 0) << clipped.err;
+  EXPECT_NE(clipped.err.find("warning: output channel 1 peaks at +"), std::string::npos)
+      << clipped.err;
+  EXPECT_NE(clipped.err.find("clipped to full scale in Signed 16 bit PCM"), std::string::npos);
+  int format = 0;
+  const Audio out = readAudio(path("out.wav"), &format);
+  EXPECT_EQ(format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
+  for (float sample : out.samples) ASSERT_LE(std::fabs(sample), 1.0f);
+
+  const ToolRun floating = renderFile(in, {"--set", "master level=9"});
+  ASSERT_EQ(floating.status, 0) << floating.err;
+  EXPECT_EQ(floating.err, "");
+  const std::vector<float> left = readAudio(path("out.wav")).channel(0);
+  EXPECT_GT(*std::max_element(left.begin(), left.end()), 1.0f);
+}
+
+TEST_F(RenderTest, SummaryListsThePeaksBeforeAndAfter) {
+  Audio in;
+  in.channels = 2;
+  in.samples = {0.5f, -0.25f, 0.0f, 0.0f};
+  const ToolRun result = renderFile(in, {});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("in:  2 channel(s), 48000 Hz, 32 bit float, peak dBFS -6.02 -12.04\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(
+      result.out.find(
+          "out: 6 channel(s), 32 bit float, peak dBFS -6.02 -12.04 -inf -inf -inf -inf (2 frames"),
+      std::string::npos)
+      << result.out;
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+#include "trimhost_test.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+
+std::string contentsOf(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+int exitStatusOf(int waitStatus) {
+  return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+}
+
+}  // namespace
+
+std::string pathFromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') {
+    ADD_FAILURE() << name << " is not set: the test command passes it";
+    return "/nonexistent";
+  }
+  return value;
+}
+
+void TrimhostTest::SetUp() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "trimhost-test-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  scratch_ = pattern;
+}
+
+void TrimhostTest::TearDown() { std::filesystem::remove_all(scratch_); }
+
+std::vector<std::string> TrimhostTest::files() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch_))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The tool's output goes to files beside the scratch directory, so that
+// neither stream can block the other.
+ToolRun TrimhostTest::run(const std::vector<std::string>& arguments) const {
+  const std::string tool = pathFromEnvironment("TRIMHOST");
+  const std::filesystem::path out = scratch_.string() + ".out";
+  const std::filesystem::path err = scratch_.string() + ".err";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<char*> argv{const_cast<char*>(tool.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  const int spawned = posix_spawn(&child, tool.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot run " << tool;
+    return {-1, "", ""};
+  }
+  int waitStatus = 0;
+  waitpid(child, &waitStatus, 0);
+  ToolRun result{exitStatusOf(waitStatus), contentsOf(out), contentsOf(err)};
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return result;
+}

@@ -1,0 +1,36 @@
+// What every trimhost test needs: the built tool run as a separate process,
+// the plugins' paths, and a scratch directory of its own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct ToolRun {
+  int status;  // the exit status, or 128 + the signal that ended the tool
+  std::string out;
+  std::string err;
+};
+
+// A path the test command passes in the environment; fails the test when unset.
+std::string pathFromEnvironment(const char* name);
+
+class TrimhostTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  std::string path(const std::string& name) const { return (scratch_ / name).string(); }
+  // The names of the files in the scratch directory, sorted.
+  std::vector<std::string> files() const;
+
+  ToolRun run(const std::vector<std::string>& arguments) const;
+
+  static std::string trimixer() { return pathFromEnvironment("TRIMIXER_PLUGIN"); }
+  static std::string thirdParty() { return pathFromEnvironment("THIRD_PARTY_PLUGIN"); }
+
+ private:
+  std::filesystem::path scratch_;
+};

@@ -1,0 +1,23 @@
+#include "peak_meter.h"
+
+#include <cstdio>
+
+std::string dbfs(double peak) {
+  if (peak <= 0.0) return "-inf";
+  char text[32];
+  std::snprintf(text, sizeof text, "%+.2f", 20.0 * std::log10(peak));
+  return text;
+}
+
+std::string PeakMeter::dbfsList() const {
+  std::string list;
+  for (double peak : peaks_) list += (list.empty() ? "" : " ") + dbfs(peak);
+  return list;
+}
+
+std::vector<std::size_t> PeakMeter::channelsBeyondFullScale() const {
+  std::vector<std::size_t> channels;
+  for (std::size_t index = 0; index < peaks_.size(); ++index)
+    if (peaks_[index] > 1.0) channels.push_back(index + 1);
+  return channels;
+}

@@ -1,0 +1,35 @@
+// The largest absolute sample of each channel, and its level in dBFS.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class PeakMeter {
+ public:
+  explicit PeakMeter(std::size_t channels) : peaks_(channels, 0.0) {}
+
+  template <typename Sample>
+  void measure(const Sample* interleaved, std::size_t frames) {
+    const std::size_t channels = peaks_.size();
+    for (std::size_t i = 0; i < frames * channels; ++i) {
+      double& peak = peaks_[i % channels];
+      peak = std::max(peak, std::abs(static_cast<double>(interleaved[i])));
+    }
+  }
+
+  const std::vector<double>& peaks() const { return peaks_; }
+
+  // The peaks in dBFS with two decimals, "-inf" for silence, separated by blanks.
+  std::string dbfsList() const;
+
+  // The channels (counted from 1) whose peak lies beyond full scale.
+  std::vector<std::size_t> channelsBeyondFullScale() const;
+
+ private:
+  std::vector<double> peaks_;
+};
+
+std::string dbfs(double peak);

@@ -1,0 +1,179 @@
+#include "preset_commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tool_error.h"
+
+namespace {
+
+constexpr std::size_t kHexDumpBytes = 64;
+constexpr std::size_t kHexDumpLine = 16;
+constexpr std::size_t kFloatsShown = 256;
+
+PresetFile readPreset(const std::filesystem::path& file) {
+  try {
+    return readPresetFile(file);
+  } catch (const PresetFormatError& error) {
+    throw ToolError(ExitStatus::Preset, "corrupt preset " + file.string() + ": " + error.what());
+  } catch (const std::runtime_error& error) {
+    throw ToolError(ExitStatus::Preset, error.what());
+  }
+}
+
+void refuseUnlessForced(bool force, const std::filesystem::path& file, const std::string& why) {
+  if (!force) {
+    throw ToolError(ExitStatus::Preset,
+                    "preset " + file.string() + " " + why + " (--force loads it anyway)");
+  }
+}
+
+void checkFits(PluginSession& session, const PresetFile& preset, const std::filesystem::path& file,
+               bool force) {
+  const AEffect& record = session.record();
+  if (preset.pluginId != record.uniqueID) {
+    refuseUnlessForced(force, file,
+                       "is for plugin id " + describePluginId(preset.pluginId) + ", not " +
+                           describePluginId(record.uniqueID));
+  }
+  if (preset.kind == PresetFile::Kind::Chunk && !session.hasFlag(effFlagsProgramChunks)) {
+    refuseUnlessForced(force, file, "holds a chunk, but the plugin's programs are no chunks");
+  }
+  if (preset.kind == PresetFile::Kind::Parameters && preset.parameterCount != record.numParams) {
+    refuseUnlessForced(force, file,
+                       "holds " + std::to_string(preset.parameterCount) +
+                           " parameter values, but the plugin has " +
+                           std::to_string(record.numParams));
+  }
+}
+
+void loadParameters(PluginSession& session, const std::vector<float>& values) {
+  const auto count =
+      std::min<std::size_t>(values.size(), static_cast<std::size_t>(session.record().numParams));
+  for (std::size_t index = 0; index < count; ++index)
+    session.plugin().setParameter(static_cast<std::int32_t>(index), values[index]);
+}
+
+void loadChunk(PluginSession& session, std::vector<unsigned char> chunk) {
+  session.plugin().dispatch(effSetChunk, 1, static_cast<std::intptr_t>(chunk.size()), chunk.data());
+}
+
+std::vector<unsigned char> chunkOf(PluginSession& session) {
+  void* data = nullptr;
+  const auto size = session.plugin().dispatch(effGetChunk, 1, 0, &data);
+  if (size <= 0 || data == nullptr) {
+    throw ToolError(ExitStatus::Plugin, "the plugin's programs are chunks, but it gave none");
+  }
+  const auto* first = static_cast<const unsigned char*>(data);
+  return {first, first + size};
+}
+
+std::vector<float> parametersOf(PluginSession& session) {
+  std::vector<float> values;
+  for (std::int32_t index = 0; index < session.record().numParams; ++index)
+    values.push_back(session.plugin().getParameter(index));
+  return values;
+}
+
+void showHeader(const std::filesystem::path& file, const PresetFile& preset) {
+  const bool chunk = preset.kind == PresetFile::Kind::Chunk;
+  std::printf("file            %s\n", file.c_str());
+  std::printf("kind            %s\n", chunk ? "FPCh (chunk)" : "FxCk (parameter values)");
+  std::printf("format version  %d\n", preset.formatVersion);
+  std::printf("plugin id       %s\n", describePluginId(preset.pluginId).c_str());
+  std::printf("plugin version  %d\n", preset.pluginVersion);
+  std::printf("parameters      %d\n", preset.parameterCount);
+  std::printf("program name    %s\n", preset.programName.c_str());
+}
+
+void showParameters(const std::vector<float>& values) {
+  std::printf("parameter values\n");
+  for (std::size_t index = 0; index < values.size(); ++index)
+    std::printf("  %-4zu %.6f\n", index, static_cast<double>(values[index]));
+}
+
+void showHexDump(const std::vector<unsigned char>& chunk) {
+  const std::size_t shown = std::min(chunk.size(), kHexDumpBytes);
+  std::printf("chunk           %zu bytes%s\n", chunk.size(),
+              shown < chunk.size() ? ", first:" : ":");
+  for (std::size_t line = 0; line < shown; line += kHexDumpLine) {
+    std::printf("  %04zx ", line);
+    for (std::size_t i = line; i < std::min(line + kHexDumpLine, shown); ++i)
+      std::printf(" %02x", chunk[i]);
+    std::printf("\n");
+  }
+}
+
+// Plugins write their chunks in their own byte order; this machine's, for a
+// plugin running on it.
+void showFloats(const std::vector<unsigned char>& chunk) {
+  const std::size_t count = chunk.size() / 4;
+  std::printf("chunk as 32-bit floats (this machine's byte order)\n");
+  for (std::size_t index = 0; index < std::min(count, kFloatsShown); ++index) {
+    float value;
+    std::memcpy(&value, chunk.data() + 4 * index, sizeof value);
+    std::printf("  %-4zu %.9g\n", index, static_cast<double>(value));
+  }
+  if (count > kFloatsShown) std::printf("  ... %zu more\n", count - kFloatsShown);
+}
+
+}  // namespace
+
+void loadPreset(PluginSession& session, const std::filesystem::path& file, bool force) {
+  const PresetFile preset = readPreset(file);
+  checkFits(session, preset, file, force);
+  if (preset.kind == PresetFile::Kind::Chunk) {
+    loadChunk(session, preset.chunk);
+  } else {
+    loadParameters(session, preset.parameters);
+  }
+  std::string name = preset.programName;
+  session.plugin().dispatch(effSetProgramName, 0, 0, name.data());
+}
+
+PresetFile capturePreset(PluginSession& session) {
+  PresetFile preset;
+  preset.pluginId = session.record().uniqueID;
+  preset.pluginVersion = session.record().version;
+  preset.parameterCount = session.record().numParams;
+  preset.programName = session.text(effGetProgramName);
+  if (session.hasFlag(effFlagsProgramChunks)) {
+    preset.kind = PresetFile::Kind::Chunk;
+    preset.chunk = chunkOf(session);
+  } else {
+    preset.kind = PresetFile::Kind::Parameters;
+    preset.parameters = parametersOf(session);
+  }
+  return preset;
+}
+
+void savePreset(PluginSession& session, const std::filesystem::path& file) {
+  const PresetFile preset = capturePreset(session);
+  try {
+    writePresetFile(file, preset);
+  } catch (const std::runtime_error& error) {
+    throw ToolError(ExitStatus::Failure, error.what());
+  }
+}
+
+void runPresetShow(const std::filesystem::path& file) {
+  const PresetFile preset = readPreset(file);
+  showHeader(file, preset);
+  if (preset.kind == PresetFile::Kind::Parameters) {
+    showParameters(preset.parameters);
+    return;
+  }
+  showHexDump(preset.chunk);
+  if (preset.chunk.size() % 4 == 0) showFloats(preset.chunk);
+}
+
+void runPresetSave(const std::string& pluginPath, const PluginSettings& settings,
+                   const std::filesystem::path& file) {
+  PluginSession session(pluginPath);
+  applySettings(session, settings);
+  savePreset(session, file);
+  std::printf("saved: %s\n", file.c_str());
+}

@@ -1,0 +1,29 @@
+// Program files (.fxp) between a plugin and the disk, and `trimhost preset show`.
+#pragma once
+
+#include <filesystem>
+
+#include "plugin_session.h"
+#include "plugin_settings.h"
+#include "preset_file.h"
+
+// Loads a program file as hosts do: a chunk through effSetChunk (as a
+// preset), parameter values one by one, then the program name. Throws
+// ToolError (ExitStatus::Preset) for a file that cannot be read or is
+// corrupt, and, unless `force`, for one made for another plugin (other id,
+// other parameter count, or a chunk for a plugin that takes none).
+void loadPreset(PluginSession& session, const std::filesystem::path& file, bool force);
+
+// The plugin's state: its chunk when its programs are chunks, else its
+// normalised parameter values.
+PresetFile capturePreset(PluginSession& session);
+
+// Throws ToolError (ExitStatus::Failure) when the file cannot be written.
+void savePreset(PluginSession& session, const std::filesystem::path& file);
+
+// Prints the header and the contents of a program file.
+void runPresetShow(const std::filesystem::path& file);
+
+// trimhost preset save: the plugin's state after the settings, without rendering.
+void runPresetSave(const std::string& pluginPath, const PluginSettings& settings,
+                   const std::filesystem::path& file);

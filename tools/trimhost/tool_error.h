@@ -1,0 +1,22 @@
+// Why trimhost stopped. Each kind of failure has its own exit status, so a
+// script can tell a bad command line from a plugin or a preset that failed.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+enum class ExitStatus : int {
+  Success = 0,
+  Failure = 1,    // files, audio, rendering
+  Usage = 2,      // the command line itself is wrong
+  Plugin = 3,     // the plugin cannot be loaded or started, or cannot do what was asked
+  Preset = 4,     // a preset file is corrupt or belongs to another plugin
+  Parameter = 5,  // a --set names no parameter, an ambiguous one, or a value out of reach
+};
+
+struct ToolError : std::runtime_error {
+  ToolError(ExitStatus status, const std::string& message)
+      : std::runtime_error(message), status(status) {}
+
+  ExitStatus status;
+};
