@@ -61,7 +61,7 @@ std::intptr_t VST_CALL RecordingHost::callback(AEffect* effect, std::int32_t opc
     return 0;  // a record no live host created: nobody to log it
   }
   const HostCall call{effect, opcode, index, value, ptr, opt};
-  host->calls_.push_back(call);
+  if (host->keepLog_) host->calls_.push_back(call);
   return host->answer(call);
 }
 

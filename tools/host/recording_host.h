@@ -43,6 +43,8 @@ class RecordingHost {
 
   const std::vector<HostCall>& calls() const { return calls_; }
   void clearCalls() { calls_.clear(); }
+  // Long runs (renders, benchmarks) need the answers but not the log.
+  void keepLog(bool keep) { keepLog_ = keep; }
 
  private:
   static std::intptr_t VST_CALL callback(AEffect* effect, std::int32_t opcode, std::int32_t index,
@@ -53,4 +55,5 @@ class RecordingHost {
   bool timeInfoProvided_ = true;
   HostTimeInfo timeInfo_;
   std::vector<HostCall> calls_;
+  bool keepLog_ = true;
 };
