@@ -39,7 +39,7 @@ void TTovraEffect::describe() {
   vendorString = kVendor;
   vendorVersion = 1000;
   uniqueId = 0;
-  pinCount = 6;
+  pinCount = kChannelCount;
 }
 
 void TTovraEffect::defineControls() {
@@ -83,26 +83,6 @@ void TTovraEffect::controlSection() {
 }
 
 void TTovraEffect::blockSection() { system_.blockPreamble(shell()); }
-
-void TTovraEffect::sampleSection() {
-  system_.refreshScriptCopies();
-  in0 = sanitised(channels[0]);
-  in1 = sanitised(channels[1]);
-  in2 = sanitised(channels[2]);
-  in3 = sanitised(channels[3]);
-  in4 = sanitised(channels[4]);
-  in5 = sanitised(channels[5]);
-  channels[0] = sanitised(
-      ((in0 * pairGain1 * pairOn1 + in2 * pairGain2 * pairOn2) + in4 * pairGain3 * pairOn3) *
-      masterGain);
-  channels[2] = sanitised(in2 * busPass);
-  channels[4] = sanitised(in4 * busPass);
-  channels[1] = sanitised(
-      ((in1 * pairGain1 * pairOn1 + in3 * pairGain2 * pairOn2) + in5 * pairGain3 * pairOn3) *
-      masterGain);
-  channels[3] = sanitised(in3 * busPass);
-  channels[5] = sanitised(in5 * busPass);
-}
 
 void TTovraEffect::serializeSection() {
   serializeIndex = 1.0;

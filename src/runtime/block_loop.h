@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <type_traits>
+#include <utility>
 
 #include "runtime/tovra_samples.h"
 
@@ -29,28 +30,93 @@ Sample toHostSample(double value) {
   }
 }
 
-// Every input of a frame is read before any output of that frame is written,
-// so hosts may process in place.
-template <typename Sample, typename Effect>
-void runBlock(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t frames,
-              std::int32_t channelCount) {
-  effect.blockSection();
-  if (frames <= 0) return;
+// Calls body(i) for i = Count - 1 down to 0, unrolled.
+template <std::int32_t Count, typename Body, std::int32_t... Descending>
+void forEachChannel(Body&& body, std::integer_sequence<std::int32_t, Descending...>) {
+  (body(Count - 1 - Descending), ...);
+}
+template <std::int32_t Count, typename Body>
+void forEachChannel(Body&& body) {
+  forEachChannel<Count>(body, std::make_integer_sequence<std::int32_t, Count>{});
+}
+
+// The frames of a block for a channel count known at compile time: the host's
+// channel pointers are read once and the copies unroll. Every input of a
+// frame is read before any output of that frame is written, so hosts may
+// process in place.
+template <std::int32_t Channels, typename Sample, typename Effect>
+void runFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t frames) {
+  Sample* in[Channels];
+  Sample* out[Channels];
+  forEachChannel<Channels>([&](std::int32_t i) {
+    in[i] = inputs[i];
+    out[i] = outputs[i];
+  });
   auto& channels = effect.channels;
-  if (channelCount == 2) {
-    for (std::int32_t j = 0; j < frames; ++j) {
-      channels[0] = inputs[0][j];
-      channels[1] = inputs[1][j];
-      effect.sampleSection();
-      outputs[0][j] = toHostSample<Sample>(channels[0]);
-      outputs[1][j] = toHostSample<Sample>(channels[1]);
-    }
-    return;
+  for (std::int32_t j = 0; j < frames; ++j) {
+    forEachChannel<Channels>([&](std::int32_t i) { channels[i] = in[i][j]; });
+    effect.sampleSection();
+    forEachChannel<Channels>([&](std::int32_t i) { out[i][j] = toHostSample<Sample>(channels[i]); });
   }
+}
+
+// Effects compiled with a fixed pin count (kChannelCount) may offer their
+// per-sample section as a kernel: an object taken once per block that does to
+// a frame held by the caller what sampleSection does to the channel
+// variables. The frame then stays in registers, and the kernel hands the
+// effect its variables back after the block, as frame-by-frame runs of
+// sampleSection would have left them.
+template <typename Effect, typename = void>
+struct HasSampleKernel : std::false_type {};
+template <typename Effect>
+struct HasSampleKernel<Effect, std::void_t<decltype(Effect::kChannelCount),
+                                           decltype(std::declval<Effect&>().sampleKernel())>>
+    : std::true_type {};
+
+template <typename Sample, typename Effect>
+void runKernelFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t frames) {
+  constexpr std::int32_t kChannels = Effect::kChannelCount;
+  Sample* in[kChannels];
+  Sample* out[kChannels];
+  double frame[kChannels];
+  forEachChannel<kChannels>([&](std::int32_t i) {
+    in[i] = inputs[i];
+    out[i] = outputs[i];
+    frame[i] = effect.channels[i];
+  });
+  auto kernel = effect.sampleKernel();
+  for (std::int32_t j = 0; j < frames; ++j) {
+    forEachChannel<kChannels>([&](std::int32_t i) { frame[i] = in[i][j]; });
+    kernel(frame);
+    forEachChannel<kChannels>([&](std::int32_t i) { out[i][j] = toHostSample<Sample>(frame[i]); });
+  }
+  forEachChannel<kChannels>([&](std::int32_t i) { effect.channels[i] = frame[i]; });
+  kernel.handBack(effect);
+}
+
+// The same for a channel count known only when the block runs.
+template <typename Sample, typename Effect>
+void runFramesOfAnyCount(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t frames,
+                         std::int32_t channelCount) {
+  auto& channels = effect.channels;
   for (std::int32_t j = 0; j < frames; ++j) {
     for (std::int32_t i = channelCount - 1; i >= 0; --i) channels[i] = inputs[i][j];
     effect.sampleSection();
     for (std::int32_t i = channelCount - 1; i >= 0; --i)
       outputs[i][j] = toHostSample<Sample>(channels[i]);
   }
+}
+
+// The block section once, then every frame through the per-sample section.
+template <typename Sample, typename Effect>
+void runBlock(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t frames,
+              std::int32_t channelCount) {
+  effect.blockSection();
+  if (frames <= 0) return;
+  if constexpr (HasSampleKernel<Effect>::value) {
+    if (channelCount == Effect::kChannelCount)
+      return runKernelFrames(effect, inputs, outputs, frames);
+  }
+  if (channelCount == 2) return runFrames<2>(effect, inputs, outputs, frames);
+  runFramesOfAnyCount(effect, inputs, outputs, frames, channelCount);
 }

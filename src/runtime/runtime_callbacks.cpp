@@ -1,6 +1,5 @@
 #include "runtime/runtime_callbacks.h"
 
-#include "runtime/block_loop.h"
 #include "runtime/callback_text.h"
 #include "runtime/controls.h"
 #include "runtime/tovra.h"
@@ -71,24 +70,6 @@ void getParameterDisplay(ShellHandle shell, std::int32_t index, char* text) {
   copyCallbackText(controlDisplayText(effectOf(shell), index), text);
 }
 
-// Each path reads the channel count once per process, on its first call, and
-// every instance shares it.
-std::int32_t cachedChannelCount(std::int32_t& cache, ShellHandle shell) {
-  if (cache < 0) cache = boundedChannelCount(shellGetNumInputs(shell));
-  return cache;
-}
-
-void processReplacing(ShellHandle shell, float** inputs, float** outputs, std::int32_t frames) {
-  static std::int32_t channelCount = -1;
-  runBlock(effectOf(shell), inputs, outputs, frames, cachedChannelCount(channelCount, shell));
-}
-
-void processDoubleReplacing(ShellHandle shell, double** inputs, double** outputs,
-                            std::int32_t frames) {
-  static std::int32_t channelCount = -1;
-  runBlock(effectOf(shell), inputs, outputs, frames, cachedChannelCount(channelCount, shell));
-}
-
 std::int32_t getChunk(ShellHandle shell, void** data, std::int32_t) {
   return effectOf(shell).writeState(data);
 }
@@ -120,8 +101,8 @@ EffectCallbacks runtimeCallbacks() {
   table.getParameterName = getParameterName;
   table.getParameterLabel = getParameterLabel;
   table.getParameterDisplay = getParameterDisplay;
-  table.processReplacing = processReplacing;
-  table.processDoubleReplacing = processDoubleReplacing;
+  table.processReplacing = processBlockOf<TTovra, float>;
+  table.processDoubleReplacing = processBlockOf<TTovra, double>;
   table.getChunk = getChunk;
   table.setChunk = setChunk;
   return table;

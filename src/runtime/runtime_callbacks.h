@@ -1,8 +1,40 @@
 // The runtime's side of the effect-callback table.
 #pragma once
 
+#include <cstdint>
+
+#include "runtime/block_loop.h"
 #include "runtime/effect_callbacks.h"
+#include "runtime/tovra.h"
+#include "shell/shell_services.h"
 
 // A table with slots 0 to 6 and 13 to 28 filled; the editor slots 7 to 12
-// stay null.
+// stay null. Its processing slots reach any effect's sections virtually.
 EffectCallbacks runtimeCallbacks();
+
+// Each processing path reads the channel count once per process, on its
+// first call, and every instance shares it.
+template <typename Sample>
+std::int32_t cachedChannelCount(ShellHandle shell) {
+  static std::int32_t channelCount = -1;
+  if (channelCount < 0) channelCount = boundedChannelCount(shellGetNumInputs(shell));
+  return channelCount;
+}
+
+// Slots 25 and 26 for effects of class Effect.
+template <typename Effect, typename Sample>
+void processBlockOf(ShellHandle shell, Sample** inputs, Sample** outputs, std::int32_t frames) {
+  auto& effect = static_cast<Effect&>(*static_cast<TTovra*>(shellGetEffect(shell)));
+  runBlock(effect, inputs, outputs, frames, cachedChannelCount<Sample>(shell));
+}
+
+// The table for a translated class known here: its processing slots call the
+// class's sections directly, so a final class's per-sample section is inlined
+// into the frame loop. Everything else is runtimeCallbacks().
+template <typename Effect>
+EffectCallbacks runtimeCallbacksFor() {
+  EffectCallbacks table = runtimeCallbacks();
+  table.processReplacing = processBlockOf<Effect, float>;
+  table.processDoubleReplacing = processBlockOf<Effect, double>;
+  return table;
+}

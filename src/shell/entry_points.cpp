@@ -18,7 +18,7 @@ namespace {
 
 AEffect* createInstance(audioMasterCallback audioMaster) {
   try {
-    const EffectCallbacks callbacks = runtimeCallbacks();
+    const EffectCallbacks callbacks = runtimeCallbacksFor<TTovraEffect>();
     auto* effect = new TTovraEffect();
     CQuobe* shell = shellCreate(effect, callbacks, audioMaster, 1, effect->controlCount());
     if (shell == nullptr) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/block_loop.h"
 #include "runtime/controls.h"
 
 namespace {
@@ -185,6 +186,48 @@ TEST_F(Downmixer, OpenZeroesTheDerivedValuesUntilTheNextControlSection) {
   EXPECT_EQ(mix({1, 1, 1, 1, 1, 1}), (Frame{0, 0, 0, 0, 0, 0}));
   effect.resume();
   EXPECT_EQ(mix({1, 1, 1, 1, 1, 1}), (Frame{3, 3, 0, 0, 0, 0}));
+}
+
+// The block loop compiled for the downmixer runs its per-sample kernel on a
+// frame in registers; reached through the base class it runs sampleSection
+// frame by frame. Both must leave the same bits everywhere.
+template <typename Sample>
+void expectKernelMatchesSection(const std::vector<std::vector<Sample>>& input) {
+  TTovraEffect viaKernel;
+  TTovraEffect viaSection;
+  for (TTovraEffect* effect : {&viaKernel, &viaSection}) {
+    for (const auto& [number, value] : {std::pair{1, -6.0}, {2, -3.3}, {5, 1.0}, {7, 4.2}, {8, 1.0}})
+      effect->setControlValue(number, value);
+    effect->resume();
+  }
+  const auto frames = static_cast<std::int32_t>(input[0].size());
+  auto kernelIo = input;
+  auto sectionIo = input;
+  std::vector<Sample*> kernelChannels, sectionChannels;
+  for (int i = 0; i < 6; ++i) {
+    kernelChannels.push_back(kernelIo[i].data());
+    sectionChannels.push_back(sectionIo[i].data());
+  }
+  runBlock(viaKernel, kernelChannels.data(), kernelChannels.data(), frames, 6);
+  runBlock(static_cast<TTovra&>(viaSection), sectionChannels.data(), sectionChannels.data(), frames, 6);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(0, std::memcmp(kernelIo[i].data(), sectionIo[i].data(), frames * sizeof(Sample))) << i;
+  }
+  EXPECT_EQ(0, std::memcmp(viaKernel.channels.data(), viaSection.channels.data(),
+                           sizeof viaKernel.channels));
+}
+
+TEST(DownmixerKernel, LeavesTheSameBitsAsTheSectionFrameByFrame) {
+  std::vector<std::vector<double>> input(6);
+  for (int i = 0; i < 6; ++i)
+    for (int j = 0; j < 37; ++j) input[i].push_back(std::sin(0.1 * (j + 1) * (i + 1)) * (i + 1));
+  input[3][5] = kNaN;
+  input[4][6] = kInf;
+  input[0][7] = 1e308;
+  expectKernelMatchesSection(input);
+  std::vector<std::vector<float>> floats(6);
+  for (int i = 0; i < 6; ++i) floats[i].assign(input[i].begin(), input[i].end());
+  expectKernelMatchesSection(floats);
 }
 
 std::vector<float> saved(TTovraEffect& effect) {
