@@ -1,0 +1,124 @@
+// What both timing programs measure: the plugin, loaded and switched on as a
+// host does, processing blocks of six host-owned channels through its
+// record, and the reference loops doing the same arithmetic on the same
+// buffers with the factors the plugin derives from the same settings.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <type_traits>
+
+#include "aeffect.h"
+#include "channel_buffers.h"
+#include "plugin_instance.h"
+#include "plugin_library.h"
+#include "recording_host.h"
+#include "reference_mix.h"
+
+constexpr std::size_t kChannelCount = 6;
+constexpr std::int32_t kBlockSizes[] = {32, 256, 4096};
+constexpr float kSampleRate = 48000.0f;
+
+// The plugin path from the command line, else the library the build made
+// (TRIMIXER_PLUGIN_PATH, set by bench/CMakeLists.txt).
+const char* pluginPathFrom(int argc, char** argv);
+
+// Controls in the plugin's own units: levels and master in dB, mutes and
+// routing as 0 or 1.
+struct ControlSettings {
+  const char* name;
+  double levels[3];
+  double mutes[3];
+  double master;
+  double routing;
+};
+
+// A fresh instance's controls: busses above 1-2 silent.
+constexpr ControlSettings kDefaultSettings{"default", {0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}, 0.0, 0.0};
+
+// All eight parameters moved from their defaults. Muting every pair leaves
+// outputs 1 and 2 silent, but the reference loops still form the mix, a mute
+// being a factor; outputs 3 to 6 pass the busses through.
+constexpr ControlSettings kEveryControlChanged{
+    "changed", {-6.0, -12.0, -3.0}, {1.0, 1.0, 1.0}, 4.5, 1.0};
+
+constexpr ControlSettings kSettingsCases[] = {kDefaultSettings, kEveryControlChanged};
+
+// Host parameter indices.
+constexpr std::int32_t kFirstLevel = 0;
+constexpr std::int32_t kFirstMute = 3;
+constexpr std::int32_t kMasterLevel = 6;
+constexpr std::int32_t kBusRouting = 7;
+
+// The normalised positions a host sends for a level and for the master.
+float levelPosition(double decibels);
+float masterPosition(double decibels);
+
+void applySettings(PluginInstance& plugin, const ControlSettings& settings);
+MixFactors factorsFor(const ControlSettings& settings);
+
+// The host keeps no log of the plugin's calls, as in any long run. Returns
+// the host, so a PluginInstance can be built on it with nothing logged.
+RecordingHost& withoutLog(RecordingHost& host);
+
+// What a host does before it sends audio: open, sample rate, block size, resume.
+void switchOn(PluginInstance& plugin, std::int32_t blockSize);
+
+// An instance of the library's VSTPluginMain, switched on.
+class SwitchedOnInstance {
+ public:
+  SwitchedOnInstance(const PluginLibrary& library, std::int32_t blockSize);
+
+  PluginInstance& plugin() { return plugin_; }
+
+ private:
+  RecordingHost host_;
+  PluginInstance plugin_;
+};
+
+enum class Subject { plugin, reference, vectorised };
+constexpr Subject kSubjects[] = {Subject::plugin, Subject::reference, Subject::vectorised};
+const char* nameOf(Subject subject);
+
+template <typename Sample>
+constexpr const char* precisionName() {
+  return std::is_same_v<Sample, float> ? "float" : "double";
+}
+
+// One case: an instance at the given settings and block size, the reference
+// factors for those settings, and inputs of irregular noise from a fixed seed.
+template <typename Sample>
+class ProcessingCase {
+ public:
+  ProcessingCase(const PluginLibrary& library, std::int32_t blockSize,
+                 const ControlSettings& settings);
+
+  // One block, called as a host calls the plugin: the plugin through its
+  // record, a reference loop through a function the compiler cannot inline.
+  void process(Subject subject);
+
+  std::int32_t frames() const { return inputs_.frames(); }
+
+ private:
+  SwitchedOnInstance instance_;
+  MixFactors factors_;
+  ChannelBuffers<Sample> inputs_;
+  ChannelBuffers<Sample> outputs_;
+};
+
+extern template class ProcessingCase<float>;
+extern template class ProcessingCase<double>;
+
+// Nanoseconds per frame of each subject in one case.
+struct CaseTimes {
+  double plugin;
+  double reference;
+  double vectorised;
+};
+
+// The table both programs print: times per frame, and the plugin's time as a
+// multiple of each reference loop's, the figure that holds on a busy machine.
+void printTimesHeader(std::ostream& out);
+void printTimesRow(std::ostream& out, const char* precision, std::int32_t block,
+                   const char* settings, const CaseTimes& times);
