@@ -12,7 +12,7 @@ blocks=${2:-200}
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target frame_cost trimixer_plugin >/dev/null
 driver=build/linux/bench/frame_cost
-plugin=build/linux/src/kestrivane-trimixer.so
+plugin=build/linux/src/kestrivane-trimixer-linux-x86_64.so
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

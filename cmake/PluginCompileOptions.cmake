@@ -4,6 +4,11 @@ add_library(project_options INTERFACE)
 # Products and sums are rounded as written: no fused multiply-add.
 target_compile_options(project_options INTERFACE -Wall -Wextra -Wpedantic -ffp-contract=off)
 
+option(TRIMIXER_WERROR "Treat compiler warnings as errors" OFF)
+if(TRIMIXER_WERROR)
+  target_compile_options(project_options INTERFACE -Werror)
+endif()
+
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   # SSE2 arithmetic gives the same doubles as the 64-bit builds; hosts may
   # call in with a stack aligned to 4 bytes only.
@@ -24,3 +29,16 @@ if(TRIMIXER_SANITIZE)
   target_compile_options(project_options INTERFACE ${sanitizer_flags})
   target_link_options(project_options INTERFACE ${sanitizer_flags})
 endif()
+
+# One naming scheme for every build of the library: platform and architecture.
+if(WIN32)
+  set(TRIMIXER_PLATFORM windows)
+else()
+  set(TRIMIXER_PLATFORM linux)
+endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TRIMIXER_ARCHITECTURE x86_64)
+else()
+  set(TRIMIXER_ARCHITECTURE x86)
+endif()
+set(TRIMIXER_LIBRARY_NAME kestrivane-trimixer-${TRIMIXER_PLATFORM}-${TRIMIXER_ARCHITECTURE})

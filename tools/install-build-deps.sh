@@ -8,11 +8,12 @@ native_packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev valgrind
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libsndfile1-dev libcli11-dev nlohmann-json3-dev
   dpf-plugins-vst
 )
 i386_packages=(wine32:i386)
-wine_packages=(wine)
+wine_packages=(wine wine64)
 
 missing() {
   local pkg

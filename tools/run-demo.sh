@@ -17,7 +17,7 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux --target trimhost trimixer_plugin >/dev/null
 
 trimhost=build/linux/tools/trimhost/trimhost
-plugin=build/linux/src/kestrivane-trimixer.so
+plugin=build/linux/src/kestrivane-trimixer-linux-x86_64.so
 work=build/linux/demo
 mkdir -p "$work"
 if [ -z "$input" ]; then

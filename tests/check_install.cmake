@@ -1,0 +1,36 @@
+# Installs the built plugin as a user would and checks where it lands:
+# lib/vst below the prefix for a full install, and ~/.vst for the user
+# component, never both at once.
+#   cmake -DBUILD_DIR=... -DLIBRARY=name.so -DWORK_DIR=... -P check_install.cmake
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+
+function(install_into prefix)
+  execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" ${ARGN}
+                  RESULT_VARIABLE result OUTPUT_QUIET)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cmake --install ${ARGN} into ${prefix} failed")
+  endif()
+endfunction()
+
+function(expect_file path)
+  if(NOT EXISTS "${path}")
+    message(SEND_ERROR "not installed: ${path}")
+  endif()
+endfunction()
+
+function(expect_no_file path)
+  if(EXISTS "${path}")
+    message(SEND_ERROR "installed where it should not be: ${path}")
+  endif()
+endfunction()
+
+install_into("${WORK_DIR}/usr-local")
+expect_file("${WORK_DIR}/usr-local/lib/vst/${LIBRARY}")
+expect_no_file("${WORK_DIR}/usr-local/.vst/${LIBRARY}")
+
+install_into("${WORK_DIR}/home" --component user)
+expect_file("${WORK_DIR}/home/.vst/${LIBRARY}")
+expect_no_file("${WORK_DIR}/home/lib/vst/${LIBRARY}")
+
+file(REMOVE_RECURSE "${WORK_DIR}")

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Checks the zips that tools/make-release.sh made: each holds exactly its
+# library, README.txt and LICENSE in its top folder, the library is not empty
+# and is built for its platform and architecture, and README.txt and LICENSE
+# are the repository's, README.txt titled for the version in CMakeLists.txt. Prints one line per check, then
+# "release: N passed, M failed"; exits non-zero when any check fails.
+#
+#   tools/check-release.sh [DIR]    # DIR holds the zips; default build/release
+#
+# No errexit: a command that fails here is a failed check, counted and shown.
+set -uo pipefail
+dir=${1:+$(realpath "$1")}
+cd "$(dirname "$0")/.." || exit 1
+source tools/release-packages.sh
+dir=${dir:-$PWD/$release_dir}
+
+work=$(mktemp -d) || exit 1
+trap 'rm -rf "$work"' EXIT
+
+passed=0
+failed=0
+# check DESCRIPTION COMMAND...: runs the command and prints one line, with
+# what the command printed as the reason when it fails; counts the result and
+# returns the command's status.
+check() {
+  local what=$1 reason status
+  shift
+  reason=$("$@" 2>&1)
+  status=$?
+  if [ "$status" -eq 0 ]; then
+    echo "ok    $what"
+    passed=$((passed + 1))
+  else
+    echo "FAIL  $what${reason:+ ($(tr -s '\n' ' ' <<<"$reason" | sed 's/ *$//'))}"
+    failed=$((failed + 1))
+  fi
+  return "$status"
+}
+
+# holds_exactly ZIP TOP FILE...: the zip's entries are TOP/FILE for each FILE,
+# besides the entry of the folder TOP/ itself, and nothing else.
+holds_exactly() {
+  local zip=$1 top=$2 expected found
+  shift 2
+  expected=$(printf '%s\n' "${@/#/$top/}" | sort)
+  found=$(cmake -E tar tf "$zip" | grep -Fvx "$top/" | sort)
+  [ "$found" = "$expected" ] || { echo "holds: $found"; return 1; }
+}
+
+# is_elf_shared_object FORMAT FILE: an ELF shared object of that format. A
+# position-independent executable is dynamic too, but names an interpreter.
+is_elf_shared_object() {
+  local format=$1 file=$2 header
+  header=$(objdump -f "$file") || return 1
+  grep -q "file format $format\$" <<<"$header" || { echo "not $format"; return 1; }
+  grep -q 'DYNAMIC' <<<"$header" || { echo "not dynamic"; return 1; }
+  if objdump -p "$file" | grep -q '^ *INTERP '; then echo "an executable"; return 1; fi
+}
+
+# is_pe_dll OBJDUMP FORMAT MAGIC FILE: a Windows DLL of that format, read with
+# the target's objdump; MAGIC is what its optional header says, PE32 or PE32+.
+is_pe_dll() {
+  local objdump=$1 format=$2 magic=$3 file=$4 header
+  header=$("$objdump" -f "$file") || return 1
+  grep -q "file format $format\$" <<<"$header" || { echo "not $format"; return 1; }
+  header=$("$objdump" -p "$file") || return 1
+  [ "$(awk '$1 == "Magic" { print $3 }' <<<"$header")" = "($magic)" ] ||
+    { echo "not $magic"; return 1; }
+  grep -qx $'\tDLL' <<<"$header" || { echo "not a DLL"; return 1; }
+}
+
+# set_library_kind PLATFORM-ARCH: sets kind, the kind of library that package
+# ships, and kind_check, the command that checks a file is of that kind.
+set_library_kind() {
+  case $1 in
+    linux-x86_64)
+      kind="an ELF x86-64 shared object"
+      kind_check=(is_elf_shared_object elf64-x86-64) ;;
+    windows-x86)
+      kind="a PE32 i386 DLL"
+      kind_check=(is_pe_dll i686-w64-mingw32-objdump pei-i386 PE32) ;;
+    windows-x86_64)
+      kind="a PE32+ x86-64 DLL"
+      kind_check=(is_pe_dll x86_64-w64-mingw32-objdump pei-x86-64 PE32+) ;;
+    *)
+      kind="of a kind this script knows"
+      kind_check=(false) ;;
+  esac
+}
+
+# Every package's README.txt is the repository's, so one look at its title
+# tells whether the version there was moved on with CMakeLists.txt.
+check "packaging/README.txt is titled for version $release_version" \
+  grep -Fqx "Kestrivane trimixer $release_version" packaging/README.txt
+
+for package in "${release_packages[@]}"; do
+  read -r target _ library <<<"$package"
+  name=$(release_package_name "$target")
+  zip=$dir/$name.zip
+  # Nothing more can be checked in a zip that is missing or unreadable.
+  check "$name.zip can be read" cmake -E tar tf "$zip" || continue
+  check "$name.zip holds exactly $name/ with $library, README.txt, LICENSE" \
+    holds_exactly "$zip" "$name" "$library" README.txt LICENSE
+
+  mkdir -p "$work/$target"
+  (cd "$work/$target" && cmake -E tar xf "$zip")
+  unpacked=$work/$target/$name
+  set_library_kind "$target"
+  check "$name: $library is not empty" test -s "$unpacked/$library"
+  check "$name: $library is $kind" "${kind_check[@]}" "$unpacked/$library"
+  check "$name: README.txt is packaging/README.txt" cmp "$unpacked/README.txt" packaging/README.txt
+  check "$name: LICENSE is the repository's" cmp "$unpacked/LICENSE" LICENSE
+done
+
+echo "release: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the plugin library for each platform and architecture and packs each
+# with README.txt and LICENSE into a zip of its own in build/release/.
+#
+#   tools/make-release.sh
+#
+# Afterwards tools/check-release.sh checks what the zips hold.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/release-packages.sh
+
+tools/install-build-deps.sh
+
+for package in "${release_packages[@]}"; do
+  read -r _ preset _ <<<"$package"
+  echo "== $preset: configure and build the plugin"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target trimixer_plugin
+done
+
+# Start from an empty folder so that no zip of an earlier version is left.
+rm -rf "$release_dir"
+stage=$release_dir/stage
+made=()
+for package in "${release_packages[@]}"; do
+  read -r target preset library <<<"$package"
+  name=$(release_package_name "$target")
+  mkdir -p "$stage/$name"
+  cp "build/$preset/src/$library" packaging/README.txt LICENSE "$stage/$name/"
+  # The native build keeps debug information for the tests; users need none.
+  case "$library" in *.so) strip --strip-debug "$stage/$name/$library" ;; esac
+  # Run inside the stage so that the zip's paths start at the top folder.
+  (cd "$stage" && cmake -E tar cf "../$name.zip" --format=zip "$name")
+  made+=("$release_dir/$name.zip")
+done
+rm -rf "$stage"
+
+echo "== release $release_version"
+printf '%s\n' "${made[@]}"

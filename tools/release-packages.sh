@@ -1,0 +1,26 @@
+# What the release packages are, for tools/make-release.sh and
+# tools/check-release.sh, which source this file from the repository root and
+# use the variables it sets.
+# shellcheck shell=bash disable=SC2034
+
+# The version comes from CMakeLists.txt alone, so that it is set in one place.
+release_version=$(sed -nE 's/^project\([^)]*VERSION ([0-9]+(\.[0-9]+)*).*/\1/p' CMakeLists.txt)
+if [ -z "$release_version" ]; then
+  echo "no VERSION in the project() line of CMakeLists.txt" >&2
+  exit 1
+fi
+
+release_dir=build/release
+
+# One line per package: platform-arch, the preset that builds its library, and
+# the library's file name in build/<preset>/src.
+release_packages=(
+  "linux-x86_64 linux kestrivane-trimixer-linux-x86_64.so"
+  "windows-x86 win32 kestrivane-trimixer-windows-x86.dll"
+  "windows-x86_64 win64 kestrivane-trimixer-windows-x86_64.dll"
+)
+
+# The top folder inside a package's zip, and the zip's name without ".zip".
+release_package_name() {
+  echo "kestrivane-trimixer-$release_version-$1"
+}
