@@ -2,12 +2,8 @@
 
 #include "runtime/callback_text.h"
 #include "runtime/controls.h"
-#include "runtime/tovra.h"
-#include "shell/shell_services.h"
 
 namespace {
-
-TTovra& effectOf(ShellHandle shell) { return *static_cast<TTovra*>(shellGetEffect(shell)); }
 
 void onCreate(ShellHandle shell) {
   const TTovra& effect = effectOf(shell);

@@ -12,6 +12,11 @@
 // stay null. Its processing slots reach any effect's sections virtually.
 EffectCallbacks runtimeCallbacks();
 
+// The effect behind the shell handle every callback receives.
+inline TTovra& effectOf(ShellHandle shell) {
+  return *static_cast<TTovra*>(shellGetEffect(shell));
+}
+
 // Each processing path reads the channel count once per process, on its
 // first call, and every instance shares it.
 template <typename Sample>
@@ -24,7 +29,7 @@ std::int32_t cachedChannelCount(ShellHandle shell) {
 // Slots 25 and 26 for effects of class Effect.
 template <typename Effect, typename Sample>
 void processBlockOf(ShellHandle shell, Sample** inputs, Sample** outputs, std::int32_t frames) {
-  auto& effect = static_cast<Effect&>(*static_cast<TTovra*>(shellGetEffect(shell)));
+  auto& effect = static_cast<Effect&>(effectOf(shell));
   runBlock(effect, inputs, outputs, frames, cachedChannelCount<Sample>(shell));
 }
 
