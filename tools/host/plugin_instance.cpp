@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "plugin_call.h"
+
 PluginInstance::PluginInstance(RecordingHost& host, PluginEntryProc entry)
     : host_(host), effect_(host.createInstance(entry)) {
   if (effect_ == nullptr) {
@@ -21,8 +23,9 @@ PluginInstance::~PluginInstance() {
   }
 }
 
-std::intptr_t PluginInstance::dispatch(std::int32_t opcode, std::int32_t index,
-                                       std::intptr_t value, void* ptr, float opt) {
+std::intptr_t PluginInstance::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value,
+                                       void* ptr, float opt) {
+  const PluginCallScope call("dispatcher", opcode);
   return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
 }
 
@@ -40,23 +43,27 @@ TextReply PluginInstance::readText(std::int32_t opcode, std::size_t limit, std::
 }
 
 float PluginInstance::getParameter(std::int32_t index) {
+  const PluginCallScope call("getParameter");
   return effect_->getParameter(effect_, index);
 }
 
 void PluginInstance::setParameter(std::int32_t index, float value) {
+  const PluginCallScope call("setParameter");
   effect_->setParameter(effect_, index, value);
 }
 
 void PluginInstance::process(ChannelBuffers<float>& inputs, ChannelBuffers<float>& outputs) {
+  const PluginCallScope call("processReplacing");
   effect_->processReplacing(effect_, inputs.pointers(), outputs.pointers(), inputs.frames());
 }
 
 void PluginInstance::process(ChannelBuffers<double>& inputs, ChannelBuffers<double>& outputs) {
-  effect_->processDoubleReplacing(effect_, inputs.pointers(), outputs.pointers(),
-                                  inputs.frames());
+  const PluginCallScope call("processDoubleReplacing");
+  effect_->processDoubleReplacing(effect_, inputs.pointers(), outputs.pointers(), inputs.frames());
 }
 
 void PluginInstance::processAccumulating(ChannelBuffers<float>& inputs,
                                          ChannelBuffers<float>& outputs) {
+  const PluginCallScope call("process");
   effect_->process(effect_, inputs.pointers(), outputs.pointers(), inputs.frames());
 }

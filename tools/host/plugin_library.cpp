@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "plugin_call.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -42,9 +44,15 @@ void closeLibrary(void* handle) { dlclose(handle); }
 
 #endif
 
+// Loading runs the library's own start-up code, which may crash like any other.
+void* startLibrary(const std::string& path) {
+  const PluginCallScope call("library start-up");
+  return openLibrary(path);
+}
+
 }  // namespace
 
-PluginLibrary::PluginLibrary(const std::string& path) : handle_(openLibrary(path)) {
+PluginLibrary::PluginLibrary(const std::string& path) : handle_(startLibrary(path)) {
   if (handle_ == nullptr) {
     throw std::runtime_error("cannot load plugin library " + path + ": " + lastLoadError());
   }

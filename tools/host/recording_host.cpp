@@ -3,6 +3,8 @@
 #include <iterator>
 #include <map>
 
+#include "plugin_call.h"
+
 namespace {
 
 // The version query comes before any record exists, so the callback finds the
@@ -24,8 +26,8 @@ RecordingHost* hostFor(AEffect* effect) {
 }  // namespace
 
 bool operator==(const HostCall& a, const HostCall& b) {
-  return a.effect == b.effect && a.opcode == b.opcode && a.index == b.index &&
-         a.value == b.value && a.ptr == b.ptr && a.opt == b.opt;
+  return a.effect == b.effect && a.opcode == b.opcode && a.index == b.index && a.value == b.value &&
+         a.ptr == b.ptr && a.opt == b.opt;
 }
 
 std::ostream& operator<<(std::ostream& out, const HostCall& call) {
@@ -43,7 +45,10 @@ RecordingHost::~RecordingHost() {
 
 AEffect* RecordingHost::createInstance(PluginEntryProc entry) {
   hostCreatingInstance = this;
-  AEffect* effect = entry(&RecordingHost::callback);
+  AEffect* effect = [entry] {
+    const PluginCallScope call("entry point");
+    return entry(&RecordingHost::callback);
+  }();
   hostCreatingInstance = nullptr;
   if (effect != nullptr) {
     hostsByInstance()[effect] = this;
