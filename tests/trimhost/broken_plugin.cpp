@@ -3,7 +3,10 @@
 //   BROKEN_PLUGIN_NO_ENTRY       exports no entry point at all;
 //   BROKEN_PLUGIN_REFUSING_MAIN  exports only the older name main, whose
 //                                instance never comes;
-//   BROKEN_PLUGIN_WRONG_MAGIC    hands out a record without the magic.
+//   BROKEN_PLUGIN_WRONG_MAGIC    hands out a record without the magic;
+//   BROKEN_PLUGIN_CRASHING       makes a fine instance of two inputs and two
+//                                outputs whose processing writes through a
+//                                null pointer.
 #include "aeffect.h"
 
 #define BROKEN_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
@@ -29,6 +32,34 @@ BROKEN_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
   static AEffect record{};
   record.magic = fourCharConstant('N', 'o', 'p', 'e');
   record.dispatcher = abortingDispatcher;
+  return &record;
+}
+
+#elif defined(BROKEN_PLUGIN_CRASHING)
+
+std::intptr_t quietDispatcher(AEffect*, std::int32_t, std::int32_t, std::intptr_t, void*, float) {
+  return 0;
+}
+
+float noParameter(AEffect*, std::int32_t) { return 0.0f; }
+
+void ignoreParameter(AEffect*, std::int32_t, float) {}
+
+// Read through a volatile pointer, so that the compiler keeps the store.
+int* volatile nowhere = nullptr;
+
+void crashingProcess(AEffect*, float**, float**, std::int32_t) { *nowhere = 1; }
+
+BROKEN_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
+  static AEffect record{};
+  record.magic = kEffectMagic;
+  record.dispatcher = quietDispatcher;
+  record.getParameter = noParameter;
+  record.setParameter = ignoreParameter;
+  record.processReplacing = crashingProcess;
+  record.numInputs = 2;
+  record.numOutputs = 2;
+  record.flags = effFlagsCanReplacing;
   return &record;
 }
 

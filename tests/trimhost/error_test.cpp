@@ -119,11 +119,21 @@ TEST_F(ErrorTest, SettingsThatNameNothingOrCannotBeReached) {
             "'master level' cannot be set to '1.05dB': the nearest it shows are 1.00 and 1.10"},
            {"no such list entry", with({"--set", "mute stereo 1=muted"}), 5,
             "'mute stereo 1' cannot be set to 'muted': it shows 'unmute', 'mute'"},
+           {"plain number for a list", with({"--set", "mute stereo 1=1"}), 5,
+            "'mute stereo 1' cannot be set to '1': it shows 'unmute', 'mute'; a normalised value "
+            "needs --set-normalised"},
            {"no equals sign", with({"--set", "master level"}), 2, "expected NAME_OR_INDEX=VALUE"},
+           {"normalised beyond 1", with({"--set-normalised", "master level=1.5"}), 2,
+            "--set-normalised master level=1.5: '1.5' is not a normalised value, a number from 0 "
+            "to 1"},
+           {"normalised NaN", with({"--set-normalised", "master level=nan"}), 2,
+            "--set-normalised master level=nan: 'nan' is not a normalised value"},
+           {"normalised with a unit", with({"--set-normalised", "master level=-6dB"}), 2,
+            "--set-normalised master level=-6dB: '-6dB' is not a normalised value"},
            {"bad time signature", with({"--time-signature", "3-4"}), 2,
             "expected N/D, such as 3/4"},
            {"unknown format", with({"--format", "pcm8"}), 2,
-            "--format: pcm8 not in {float32,pcm16,pcm24}"},
+            "--format pcm8: not a sample format; choose one of pcm16, pcm24, pcm32, float32"},
            {"missing argument", {trimixer(), path("in.wav")}, 2, "OUTPUT is required"}}) {
     expectRefused(refusal);
   }

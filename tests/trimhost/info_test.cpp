@@ -1,5 +1,5 @@
 // trimhost info on our plugin and on a third-party one, as text and as JSON,
-// and a render through the third-party plugin.
+// a render through the third-party plugin, and the demo on both.
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -68,6 +68,39 @@ TEST_F(InfoTest, AThirdPartyPluginShowsItselfAndRenders) {
   EXPECT_GT(unchanged, 0.1f);
   EXPECT_NEAR(peakOf("quieter.wav", {"--set", "Master=-6 dB", "--block", "333"}) / unchanged, 0.5f,
               0.01f);
+}
+
+// The downmixer's parameter indices mean nothing to another plugin, which gets
+// the setting any plugin takes, processed with its own channel counts.
+TEST_F(InfoTest, DemoGivesTheDownmixersOwnSettingOnlyToTheDownmixer) {
+  const char* const ownSetting =
+      "Host sets pair 2 at -6 dB, pair 3 muted, master +3 dB, busses passed through\n";
+  const char* const genericSetting =
+      "Host sets every parameter a quarter of its range towards its farther end\n";
+  const struct {
+    std::string plugin;
+    std::vector<std::string> shown;
+    const char* absent;
+  } cases[] = {
+      {trimixer(),
+       {ownSetting, "  1   level stereo 2              dB     0.964072   -6.00\n",
+        "  in  +0.100 +0.200 +0.300 +0.400 +0.500 +0.600  ->  out  +0.354 +0.566 +0.300 +0.400 "
+        "+0.500 +0.600\n"},
+       genericSetting},
+      {thirdParty(),
+       {genericSetting, "  0   Low                         dB     0.250000   -12.000000\n",
+        "  4   Low-Mid Freq                Hz     0.470000   470.000000\n",
+        "  in  +0.100 +0.200  ->  out  +0.006 +0.012\n"},
+       ownSetting},
+  };
+  for (const auto& demo : cases) {
+    const ToolRun result = run({"demo", demo.plugin});
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (const std::string& text : demo.shown)
+      EXPECT_NE(result.out.find(text), std::string::npos) << text << " in\n" << result.out;
+    EXPECT_EQ(result.out.find(demo.absent), std::string::npos) << demo.absent << " in\n"
+                                                               << result.out;
+  }
 }
 
 }  // namespace

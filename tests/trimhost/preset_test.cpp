@@ -1,5 +1,6 @@
 // Program files through trimhost: saved after the settings, loaded before
 // them, shown, and refused when corrupt or made for another plugin.
+#include <filesystem>
 #include <fstream>
 
 #include "aeffect.h"
@@ -36,10 +37,11 @@ TEST_F(PresetTest, ASavedPresetRendersLikeItsSettings) {
   const std::vector<float> loaded = render(trimixer(), "loaded.wav", {"--preset", path("p.fxp")});
   EXPECT_EQ(loaded, set);
   EXPECT_NE(render(trimixer(), "defaults.wav", {}), set);
-  // --set comes after the preset and overrides it.
-  EXPECT_EQ(render(trimixer(), "overridden.wav",
-                   {"--preset", path("p.fxp"), "--set", "0=1", "--set", "4=0"}),
-            render(trimixer(), "defaults.wav", {}));
+  // --set-normalised comes after the preset and overrides it.
+  EXPECT_EQ(
+      render(trimixer(), "overridden.wav",
+             {"--preset", path("p.fxp"), "--set-normalised", "0=1", "--set-normalised", "4=0"}),
+      render(trimixer(), "defaults.wav", {}));
 }
 
 TEST_F(PresetTest, ShowPrintsTheHeaderAndTheChunk) {
@@ -79,7 +81,10 @@ TEST_F(PresetTest, APresetForAnotherPluginNeedsForce) {
   other.parameterCount = 8;
   other.chunk = {0x00, 0x00, 0x7a, 0xc4,
                  0x00, 0x00, 0x40, 0xc1};  // the marker, then -12 dB for pair 1
-  writePresetFile(path("other.fxp"), other);
+  const std::vector<unsigned char> bytes = encodePreset(other);
+  std::ofstream(path("other.fxp"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   const ToolRun refused =
       run({"render", trimixer(), path("in.wav"), path("out.wav"), "--preset", path("other.fxp")});
   EXPECT_EQ(refused.status, 4);
@@ -103,6 +108,29 @@ TEST_F(PresetTest, ACorruptPresetIsRefused) {
         << result.err;
   }
   EXPECT_EQ(files(), (std::vector<std::string>{"bad.fxp", "in.wav"}));
+}
+
+TEST_F(PresetTest, AnUnreadablePresetNamesTheSystemsReason) {
+  std::filesystem::create_directory(path("folder.fxp"));
+  std::ofstream(path("plain"));
+  const struct {
+    std::string file;
+    std::string message;
+  } cases[] = {
+      {path("folder.fxp"), "cannot read " + path("folder.fxp") + ": Is a directory"},
+      {path("missing.fxp"), "cannot open " + path("missing.fxp") + ": No such file or directory"},
+      {path("plain/inside.fxp"), "cannot open " + path("plain/inside.fxp") + ": Not a directory"}};
+  for (const auto& unreadable : cases) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"preset", "show", unreadable.file},
+          {"render", trimixer(), path("in.wav"), path("out.wav"), "--preset", unreadable.file}}) {
+      const ToolRun result = run(arguments);
+      EXPECT_EQ(result.status, 4) << unreadable.file;
+      EXPECT_EQ(result.err, "trimhost: " + unreadable.message + "\n");
+      EXPECT_EQ(result.out, "");
+    }
+  }
+  EXPECT_EQ(files(), (std::vector<std::string>{"folder.fxp", "in.wav", "plain"}));
 }
 
 }  // namespace

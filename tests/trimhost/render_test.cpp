@@ -62,7 +62,9 @@ TEST_F(RenderTest, LevelInDecibelsMuteAndPassThrough) {
                       "busses silent after mixer=pass through all busses"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_NE(result.out.find("set: 1 level stereo 2 = -6.00 dB"), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("set: 7 busses silent after mixer = pass th (normalised 1)"),
+  EXPECT_NE(result.out.find("set: 7 busses silent after mixer = pass th (normalised 1; 'pass "
+                            "through all busses' taken as 'pass th', a display the plugin cut "
+                            "short)\n"),
             std::string::npos);
   const Audio out = readAudio(path("out.wav"));
   expectMix(in, out, {1.0, kMinus6dB, 0.0});
@@ -70,16 +72,45 @@ TEST_F(RenderTest, LevelInDecibelsMuteAndPassThrough) {
     EXPECT_EQ(out.channel(channel), in.channel(channel));
 }
 
-TEST_F(RenderTest, PlainNumbersFromZeroToOneAreNormalised) {
+TEST_F(RenderTest, SetNormalisedTakesTheHostsValue) {
   const ToolRun result =
-      renderFile(testSignal(6, kFrames),
-                 {"--set", "1=0.5", "--set", "master level=0", "--set", "LEVEL STEREO 3=0 dB"});
+      renderFile(testSignal(6, kFrames), {"--set-normalised", "1=0.5", "--set-normalised",
+                                          "master level=0", "--set", "LEVEL STEREO 3=0 dB"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_NE(result.out.find("set: 1 level stereo 2 = -83.50 dB (normalised 0.5)"),
             std::string::npos)
       << result.out;
   EXPECT_NE(result.out.find("set: 6 master level = -9.00 dB (normalised 0)"), std::string::npos);
   EXPECT_NE(result.out.find("set: 2 level stereo 3 = 0.00 dB (normalised 1)"), std::string::npos);
+}
+
+TEST_F(RenderTest, PlainNumbersAreInTheParametersUnits) {
+  const std::vector<std::pair<std::string, std::string>> printed{
+      {"master level=1", "set: 6 master level = 1.00 dB (normalised "},
+      {"level stereo 1=0", "set: 0 level stereo 1 = 0.00 dB (normalised "},
+      {"busses silent after mixer=PASS TH",
+       "set: 7 busses silent after mixer = pass th (normalised 1)\n"}};
+  std::vector<std::string> options;
+  for (const auto& [assignment, line] : printed)
+    options.insert(options.end(), {"--set", assignment});
+  const ToolRun result = renderFile(testSignal(6, kFrames), options);
+  ASSERT_EQ(result.status, 0) << result.err;
+  for (const auto& [assignment, line] : printed)
+    EXPECT_NE(result.out.find(line), std::string::npos) << assignment << " in\n" << result.out;
+}
+
+TEST_F(RenderTest, SetAndSetNormalisedApplyInTheirOrder) {
+  const Audio in = testSignal(6, kFrames);
+  const struct {
+    std::vector<std::string> options;
+    double gain;
+  } orders[] = {
+      {{"--set", "level stereo 1=-6", "--set-normalised", "level stereo 1=1"}, 1.0},
+      {{"--set-normalised", "level stereo 1=1", "--set", "level stereo 1=-6"}, kMinus6dB}};
+  for (const auto& order : orders) {
+    SCOPED_TRACE(order.options.front());
+    expectMix(in, render(in, order.options), {order.gain, 1.0, 1.0});
+  }
 }
 
 TEST_F(RenderTest, DoublePrecisionAndAnyBlockSizeGiveTheSameMix) {
@@ -100,7 +131,7 @@ TEST_F(RenderTest, DoublePrecisionAndAnyBlockSizeGiveTheSameMix) {
 
 TEST_F(RenderTest, MissingInputsAreSilent) {
   const Audio in = testSignal(4, kFrames);
-  const Audio out = render(in, {"--set", "busses silent after mixer=1"});
+  const Audio out = render(in, {"--set-normalised", "busses silent after mixer=1"});
   expectMix(in, out, {1.0, 1.0, 1.0});
   EXPECT_EQ(out.channel(2), in.channel(2));
   EXPECT_EQ(out.channel(3), in.channel(3));

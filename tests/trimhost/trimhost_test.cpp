@@ -55,6 +55,10 @@ std::vector<std::string> TrimhostTest::files() const {
 // The tool's output goes to files beside the scratch directory, so that
 // neither stream can block the other.
 ToolRun TrimhostTest::run(const std::vector<std::string>& arguments) const {
+  return finish(start(arguments));
+}
+
+pid_t TrimhostTest::start(const std::vector<std::string>& arguments) const {
   const std::string tool = pathFromEnvironment("TRIMHOST");
   const std::filesystem::path out = scratch_.string() + ".out";
   const std::filesystem::path err = scratch_.string() + ".err";
@@ -67,15 +71,19 @@ ToolRun TrimhostTest::run(const std::vector<std::string>& arguments) const {
   std::vector<char*> argv{const_cast<char*>(tool.c_str())};
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  pid_t child = 0;
+  pid_t child = -1;
   const int spawned = posix_spawn(&child, tool.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot run " << tool;
-    return {-1, "", ""};
-  }
+  if (spawned != 0) ADD_FAILURE() << "cannot run " << tool;
+  return spawned == 0 ? child : -1;
+}
+
+ToolRun TrimhostTest::finish(pid_t tool) const {
+  if (tool < 0) return {-1, "", ""};
   int waitStatus = 0;
-  waitpid(child, &waitStatus, 0);
+  waitpid(tool, &waitStatus, 0);
+  const std::filesystem::path out = scratch_.string() + ".out";
+  const std::filesystem::path err = scratch_.string() + ".err";
   ToolRun result{exitStatusOf(waitStatus), contentsOf(out), contentsOf(err)};
   std::filesystem::remove(out);
   std::filesystem::remove(err);

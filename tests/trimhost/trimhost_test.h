@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <filesystem>
 #include <string>
@@ -27,6 +28,9 @@ class TrimhostTest : public ::testing::Test {
   std::vector<std::string> files() const;
 
   ToolRun run(const std::vector<std::string>& arguments) const;
+  // The tool started without waiting for it, and then waited for.
+  pid_t start(const std::vector<std::string>& arguments) const;
+  ToolRun finish(pid_t tool) const;
 
   static std::string trimixer() { return pathFromEnvironment("TRIMIXER_PLUGIN"); }
   static std::string thirdParty() { return pathFromEnvironment("THIRD_PARTY_PLUGIN"); }

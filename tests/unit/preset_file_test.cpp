@@ -1,7 +1,6 @@
 #include "preset_file.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -17,7 +16,8 @@ using Bytes = std::vector<unsigned char>;
 Bytes bigEndian(std::initializer_list<std::uint32_t> words) {
   Bytes bytes;
   for (std::uint32_t word : words)
-    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<unsigned char>(word >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+      bytes.push_back(static_cast<unsigned char>(word >> shift));
   return bytes;
 }
 
@@ -96,25 +96,24 @@ TEST(PresetFile, RefusesDamagedFiles) {
   parameters.parameters = {0.5f, 0.5f};
   Bytes wrongCount = encodePreset(parameters);
   wrongCount[27] = 3;  // the parameter count's lowest byte
-  for (const Bytes& damaged : {wrongMagic, wrongKind, wrongSize, wrongChunkSize, cut, wrongCount,
-                               Bytes{}}) {
+  for (const Bytes& damaged :
+       {wrongMagic, wrongKind, wrongSize, wrongChunkSize, cut, wrongCount, Bytes{}}) {
     EXPECT_THROW(decodePreset(damaged), PresetFormatError);
   }
 }
 
-TEST(PresetFile, WritesWholeFilesOrNone) {
-  const auto directory = std::filesystem::temp_directory_path() /
-                         ("preset_file_test_" + std::to_string(::getpid()));
+// Writing goes through trimhost's output files, tested where the tool runs.
+TEST(PresetFile, ReadsWhatWasEncoded) {
+  const auto directory =
+      std::filesystem::temp_directory_path() / ("preset_file_test_" + std::to_string(::getpid()));
   std::filesystem::create_directories(directory);
   const auto path = directory / "mix.fxp";
-  writePresetFile(path, chunkPreset());
+  const std::vector<unsigned char> bytes = encodePreset(chunkPreset());
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   EXPECT_EQ(readPresetFile(path).chunk, chunkPreset().chunk);
-  EXPECT_THROW(writePresetFile(directory / "missing" / "mix.fxp", chunkPreset()),
-               std::runtime_error);
   EXPECT_THROW(readPresetFile(directory / "absent.fxp"), std::runtime_error);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory),
-                          std::filesystem::directory_iterator()),
-            1);
   std::filesystem::remove_all(directory);
 }
 

@@ -1,14 +1,14 @@
 // trimhost demo PLUGIN: loads the plugin as a host does and shows what the host
 // sees: the record, the descriptive texts, every parameter with its display
-// text, a six-channel block processed at the defaults and under a second
-// setting, and the calls the plugin made back.
+// text, a block processed at the defaults and under a second setting, and the
+// calls the plugin made back.
 #include "demo.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "plugin_info.h"
 #include "plugin_session.h"
@@ -107,20 +107,51 @@ void showHostCalls(const RecordingHost& host) {
                 static_cast<unsigned long>(call.value));
 }
 
-// A setting a host might make: parameter index and normalised value.
+// A parameter index and the normalised value a host gives it.
 struct ParameterChange {
   std::int32_t index;
   float value;
 };
 
-void applySetting(PluginSession& session, std::initializer_list<ParameterChange> changes) {
-  std::printf("Host sets");
-  for (const ParameterChange& change : changes) {
+struct Setting {
+  std::string description;
+  std::vector<ParameterChange> changes;
+};
+
+// Parameter indices mean something only to the plugin that defines them, so
+// the downmixer's own setting is for the downmixer as the host sees it.
+bool isTrimixer(PluginSession& session) {
+  const AEffect& r = session.record();
+  return r.numInputs == 6 && r.numOutputs == 6 && r.numParams == 8 &&
+         session.text(effGetVendorString) == "Kestrivane" &&
+         session.text(effGetProductString) == "Kestrivane_trimixer 3 stereo pairs to 1 out";
+}
+
+Setting trimixerSetting() {
+  return {"pair 2 at -6 dB, pair 3 muted, master +3 dB, busses passed through",
+          {{1, 161.0f / 167.0f}, {5, 1.0f}, {6, 12.0f / 18.0f}, {7, 1.0f}}};
+}
+
+// Moving towards the farther end always changes the value and never leaves
+// 0..1, whatever the default; a mirror would leave centred parameters alone.
+float quarterTowardsFartherEnd(float value) { return value < 0.5f ? value + 0.25f : value - 0.25f; }
+
+Setting genericSetting(PluginInstance& plugin) {
+  Setting setting{"every parameter a quarter of its range towards its farther end", {}};
+  for (std::int32_t i = 0; i < plugin.record().numParams; ++i)
+    setting.changes.push_back({i, quarterTowardsFartherEnd(plugin.getParameter(i))});
+  return setting;
+}
+
+void showSetting(PluginSession& session, const Setting& setting) {
+  std::printf("Host sets %s\n", setting.description.c_str());
+  for (const ParameterChange& change : setting.changes) {
     session.plugin().setParameter(change.index, change.value);
-    std::printf("  %s = %s", session.text(effGetParamName, change.index).c_str(),
-                session.text(effGetParamDisplay, change.index).c_str());
+    const ParameterState shown = session.parameter(change.index);
+    std::printf("  %-3d %-27s %-6s %-10.6f %s\n", shown.index, shown.name.c_str(),
+                shown.label.c_str(), shown.normalised, shown.display.c_str());
   }
-  std::printf("\n");
+  showBlock(session.plugin(), setting.description.c_str());
 }
 
 }  // namespace
@@ -134,11 +165,8 @@ void runDemo(const std::string& path) {
   showRecord(session);
   showParameters(session);
   showBlock(plugin, "defaults");
-  if (plugin.record().numParams >= 8) {
-    // Pair 2 at -6 dB, pair 3 muted, master +3 dB, busses passed through.
-    applySetting(session, {{1, 161.0f / 167.0f}, {5, 1.0f}, {6, 12.0f / 18.0f}, {7, 1.0f}});
-    showBlock(plugin, "pair 2 at -6 dB, pair 3 muted, master +3 dB, busses passed through");
-  }
+  const Setting second = isTrimixer(session) ? trimixerSetting() : genericSetting(plugin);
+  if (!second.changes.empty()) showSetting(session, second);
   showSavedState(plugin);
   session.suspend();
   showHostCalls(session.host());

@@ -58,6 +58,29 @@ struct TextRun {
   double last;
 };
 
+// The display texts in the order the range shows them, with where each run
+// of one text starts and ends.
+std::vector<TextRun> scanRuns(DisplaySearch& search) {
+  std::vector<TextRun> runs;
+  for (int step = 0; step <= kScanSteps; ++step) {
+    const double at = static_cast<double>(step) / kScanSteps;
+    std::string text = search.displayAt(static_cast<float>(at));
+    if (!runs.empty() && runs.back().text == text) {
+      runs.back().last = at;
+    } else {
+      runs.push_back({std::move(text), at, at});
+    }
+  }
+  return runs;
+}
+
+std::vector<std::string> distinctTexts(const std::vector<TextRun>& runs) {
+  std::vector<std::string> texts;
+  for (const TextRun& run : runs)
+    if (std::find(texts.begin(), texts.end(), run.text) == texts.end()) texts.push_back(run.text);
+  return texts;
+}
+
 }  // namespace
 
 std::optional<NumericDisplay> numericDisplay(const std::string& text) {
@@ -107,37 +130,33 @@ float DisplaySearch::normalisedForNumber(double wanted, const std::string& reque
                            " (its display runs from " + lowest + " to " + highest + ")");
 }
 
-float DisplaySearch::normalisedForText(const std::string& request) {
-  std::vector<TextRun> runs;
-  std::vector<std::string> texts;
-  for (int step = 0; step <= kScanSteps; ++step) {
-    const double at = static_cast<double>(step) / kScanSteps;
-    std::string text = displayAt(static_cast<float>(at));
-    if (!runs.empty() && runs.back().text == text) {
-      runs.back().last = at;
-      continue;
-    }
-    if (std::find(texts.begin(), texts.end(), text) == texts.end()) texts.push_back(text);
-    runs.push_back({std::move(text), at, at});
-  }
+DisplaySearch::Choice DisplaySearch::normalisedForText(const std::string& request,
+                                                       const std::string& advice) {
+  const std::vector<TextRun> runs = scanRuns(*this);
+  std::vector<std::string> texts = distinctTexts(runs);
   const std::vector<std::size_t> named = textsNamedBy(request, texts);
-  if (named.size() > 1) {
-    std::vector<std::string> candidates;
-    for (std::size_t position : named) candidates.push_back(texts[position]);
-    throw ToolError(ExitStatus::Parameter, "'" + request + "' is ambiguous for '" + name() +
-                                               "': it could be any of " + quotedList(candidates));
-  }
+  if (named.size() > 1) ambiguous(request, texts, named);
   if (named.empty()) {
     if (texts.size() > kTextsNamed) texts.resize(kTextsNamed);
-    unreachable(request, "it shows " + quotedList(texts));
+    unreachable(request, "it shows " + quotedList(texts) + (advice.empty() ? "" : "; " + advice));
   }
-  const TextRun& run = *std::find_if(
-      runs.begin(), runs.end(), [&](const TextRun& r) { return r.text == texts[named.front()]; });
+  const std::string& wanted = texts[named.front()];
+  const TextRun& run = *std::find_if(runs.begin(), runs.end(),
+                                     [&wanted](const TextRun& r) { return r.text == wanted; });
   const auto middle = static_cast<float>((run.first + run.last) / 2);
-  return displayAt(middle) == run.text ? middle : static_cast<float>(run.first);
+  return {displayAt(middle) == wanted ? middle : static_cast<float>(run.first),
+          !namesWholeText(request, wanted)};
 }
 
 std::string DisplaySearch::name() { return session_.text(effGetParamName, index_); }
+
+void DisplaySearch::ambiguous(const std::string& request, const std::vector<std::string>& texts,
+                              const std::vector<std::size_t>& named) {
+  std::vector<std::string> candidates;
+  for (std::size_t position : named) candidates.push_back(texts[position]);
+  throw ToolError(ExitStatus::Parameter, "'" + request + "' is ambiguous for '" + name() +
+                                             "': it could be any of " + quotedList(candidates));
+}
 
 void DisplaySearch::unreachable(const std::string& request, const std::string& why) {
   throw ToolError(ExitStatus::Parameter,

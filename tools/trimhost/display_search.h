@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "plugin_session.h"
 
@@ -32,8 +33,13 @@ class DisplaySearch {
 
   // Scans the range for the display texts and takes the middle of the run
   // that shows the one the request names. Throws ToolError
-  // (ExitStatus::Parameter) when the request names none or several.
-  float normalisedForText(const std::string& request);
+  // (ExitStatus::Parameter) when the request names several, or none; then
+  // `advice`, unless empty, ends the message.
+  struct Choice {
+    float normalised;
+    bool byCutText;  // the request is longer than the cut text it named
+  };
+  Choice normalisedForText(const std::string& request, const std::string& advice);
 
   std::string displayAt(float normalised);
 
@@ -49,6 +55,8 @@ class DisplaySearch {
   };
   Edge edge(double wanted, double rising, bool farEdge);
   std::string name();
+  [[noreturn]] void ambiguous(const std::string& request, const std::vector<std::string>& texts,
+                              const std::vector<std::size_t>& named);
   [[noreturn]] void unreachable(const std::string& request, const std::string& why);
 
   PluginSession& session_;

@@ -21,10 +21,23 @@ std::optional<double> plainNumber(const std::string& text) {
   return value;
 }
 
-std::optional<double> numberWithLabel(const std::string& text, const std::string& label) {
+// A plain number, or one followed by the parameter's unit label.
+std::optional<double> numberInUnits(const std::string& text, const std::string& label) {
+  const std::optional<double> number = plainNumber(text);
   const std::string value = trimmed(text);
-  if (label.empty() || !endsWithIgnoringCase(value, label)) return std::nullopt;
+  if (number || label.empty() || !endsWithIgnoringCase(value, label)) return number;
   return plainNumber(value.substr(0, value.size() - label.size()));
+}
+
+// NaN fails both comparisons.
+std::optional<double> normalisedNumber(const std::string& text) {
+  const std::optional<double> number = plainNumber(text);
+  if (number && *number >= 0.0 && *number <= 1.0) return number;
+  return std::nullopt;
+}
+
+const char* optionName(ValueForm form) {
+  return form == ValueForm::Normalised ? "--set-normalised" : "--set";
 }
 
 bool isIndex(const std::string& text) {
@@ -50,26 +63,39 @@ std::vector<std::string> parameterNames(PluginSession& session) {
   return names;
 }
 
-float normalisedValue(PluginSession& session, std::int32_t index, const std::string& value) {
-  const std::optional<double> number = plainNumber(value);
-  if (number && *number >= 0.0 && *number <= 1.0) return static_cast<float>(*number);
+DisplaySearch::Choice shownSetting(PluginSession& session, std::int32_t index,
+                                   const std::string& value) {
   DisplaySearch search(session, index);
-  const std::optional<double> inUnits =
-      number ? number : numberWithLabel(value, trimmed(session.text(effGetParamLabel, index)));
-  if (inUnits && search.displaysNumbers()) return search.normalisedForNumber(*inUnits, value);
-  return search.normalisedForText(value);
+  const std::optional<double> number =
+      numberInUnits(value, trimmed(session.text(effGetParamLabel, index)));
+  if (number && search.displaysNumbers())
+    return {search.normalisedForNumber(*number, value), false};
+  return search.normalisedForText(
+      value, number ? "a normalised value needs --set-normalised" : std::string());
+}
+
+DisplaySearch::Choice setting(PluginSession& session, std::int32_t index,
+                              const ParameterAssignment& assignment) {
+  if (assignment.form == ValueForm::Shown) return shownSetting(session, index, assignment.value);
+  return {static_cast<float>(*normalisedNumber(assignment.value)), false};
 }
 
 }  // namespace
 
-ParameterAssignment parseAssignment(const std::string& text) {
+ParameterAssignment parseAssignment(const std::string& text, ValueForm form) {
   const auto equals = text.find('=');
   if (equals == std::string::npos || equals == 0) {
-    throw ToolError(
-        ExitStatus::Usage,
-        "--set " + text + ": expected NAME_OR_INDEX=VALUE, for example 'master level=-3'");
+    throw ToolError(ExitStatus::Usage,
+                    std::string(optionName(form)) + " " + text +
+                        ": expected NAME_OR_INDEX=VALUE, for example 'master level=" +
+                        (form == ValueForm::Normalised ? "0.5'" : "-3'"));
   }
-  return {trimmed(text.substr(0, equals)), text.substr(equals + 1)};
+  ParameterAssignment assignment{trimmed(text.substr(0, equals)), text.substr(equals + 1), form};
+  if (form == ValueForm::Normalised && !normalisedNumber(assignment.value)) {
+    throw ToolError(ExitStatus::Usage, "--set-normalised " + text + ": '" + assignment.value +
+                                           "' is not a normalised value, a number from 0 to 1");
+  }
+  return assignment;
 }
 
 std::int32_t parameterIndex(PluginSession& session, const std::string& nameOrIndex) {
@@ -89,8 +115,9 @@ std::int32_t parameterIndex(PluginSession& session, const std::string& nameOrInd
   return static_cast<std::int32_t>(named.front());
 }
 
-ParameterState applyAssignment(PluginSession& session, const ParameterAssignment& assignment) {
+AppliedAssignment applyAssignment(PluginSession& session, const ParameterAssignment& assignment) {
   const std::int32_t index = parameterIndex(session, assignment.parameter);
-  session.plugin().setParameter(index, normalisedValue(session, index, assignment.value));
-  return session.parameter(index);
+  const DisplaySearch::Choice chosen = setting(session, index, assignment);
+  session.plugin().setParameter(index, chosen.normalised);
+  return {session.parameter(index), chosen.byCutText};
 }

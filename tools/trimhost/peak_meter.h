@@ -14,10 +14,12 @@ class PeakMeter {
   template <typename Sample>
   void measure(const Sample* interleaved, std::size_t frames) {
     const std::size_t channels = peaks_.size();
-    for (std::size_t i = 0; i < frames * channels; ++i) {
-      double& peak = peaks_[i % channels];
-      peak = std::max(peak, std::abs(static_cast<double>(interleaved[i])));
-    }
+    for (std::size_t i = 0; i < frames * channels; ++i)
+      add(i % channels, static_cast<double>(interleaved[i]));
+  }
+
+  void add(std::size_t channel, double sample) {
+    peaks_[channel] = std::max(peaks_[channel], std::abs(sample));
   }
 
   const std::vector<double>& peaks() const { return peaks_; }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "file_identity.h"
 #include "tool_error.h"
 
 namespace {
@@ -150,13 +151,10 @@ PresetFile capturePreset(PluginSession& session) {
   return preset;
 }
 
-void savePreset(PluginSession& session, const std::filesystem::path& file) {
-  const PresetFile preset = capturePreset(session);
-  try {
-    writePresetFile(file, preset);
-  } catch (const std::runtime_error& error) {
-    throw ToolError(ExitStatus::Failure, error.what());
-  }
+void savePreset(PluginSession& session, OutputFile& file) {
+  const std::vector<unsigned char> bytes = encodePreset(capturePreset(session));
+  file.writeAll(bytes.data(), bytes.size());
+  file.commit();
 }
 
 void runPresetShow(const std::filesystem::path& file) {
@@ -171,9 +169,12 @@ void runPresetShow(const std::filesystem::path& file) {
 }
 
 void runPresetSave(const std::string& pluginPath, const PluginSettings& settings,
-                   const std::filesystem::path& file) {
+                   const std::string& file) {
+  refuseOverlaps({{"the plugin", pluginPath}, {"--preset", settings.presetFile}},
+                 {{"the program file", file}});
+  OutputFile output(file);
   PluginSession session(pluginPath);
   applySettings(session, settings);
-  savePreset(session, file);
+  savePreset(session, output);
   std::printf("saved: %s\n", file.c_str());
 }

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "output_file.h"
 #include "plugin_session.h"
 #include "plugin_settings.h"
 #include "preset_file.h"
@@ -18,12 +19,13 @@ void loadPreset(PluginSession& session, const std::filesystem::path& file, bool 
 // normalised parameter values.
 PresetFile capturePreset(PluginSession& session);
 
-// Throws ToolError (ExitStatus::Failure) when the file cannot be written.
-void savePreset(PluginSession& session, const std::filesystem::path& file);
+// Writes the plugin's state and commits the file. Throws ToolError
+// (ExitStatus::Failure) when it cannot be written.
+void savePreset(PluginSession& session, OutputFile& file);
 
 // Prints the header and the contents of a program file.
 void runPresetShow(const std::filesystem::path& file);
 
 // trimhost preset save: the plugin's state after the settings, without rendering.
 void runPresetSave(const std::string& pluginPath, const PluginSettings& settings,
-                   const std::filesystem::path& file);
+                   const std::string& file);

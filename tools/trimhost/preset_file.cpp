@@ -1,10 +1,12 @@
 #include "preset_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 
 namespace {
 
@@ -26,10 +28,9 @@ class Writer {
   void magic(const char* four) { bytes(four, 4); }
   void int32(std::int32_t value) {
     const auto bits = static_cast<std::uint32_t>(value);
-    const unsigned char big[] = {static_cast<unsigned char>(bits >> 24),
-                                 static_cast<unsigned char>(bits >> 16),
-                                 static_cast<unsigned char>(bits >> 8),
-                                 static_cast<unsigned char>(bits)};
+    const unsigned char big[] = {
+        static_cast<unsigned char>(bits >> 24), static_cast<unsigned char>(bits >> 16),
+        static_cast<unsigned char>(bits >> 8), static_cast<unsigned char>(bits)};
     bytes(big, 4);
   }
   void float32(float value) {
@@ -94,9 +95,9 @@ void writeProgramName(Writer& out, const std::string& name) {
 std::string readProgramName(Reader& in) {
   const unsigned char* field = in.bytes(kProgramNameBytes, "program name");
   const void* end = std::memchr(field, '\0', kProgramNameBytes);
-  const std::size_t length = end != nullptr
-                                 ? static_cast<std::size_t>(static_cast<const unsigned char*>(end) - field)
-                                 : kProgramNameBytes;
+  const std::size_t length =
+      end != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(end) - field)
+                     : kProgramNameBytes;
   return std::string(field, field + length);
 }
 
@@ -116,8 +117,45 @@ void readChunk(Reader& in, PresetFile& preset) {
   preset.chunk.assign(data, data + size);
 }
 
-std::runtime_error fileError(const std::string& what, const std::filesystem::path& path) {
-  return std::runtime_error("cannot " + what + " " + path.string());
+// A user may name a directory or a path that is not there; the system's
+// reason says which, where a stream would only report that it failed.
+std::runtime_error readError(const char* what, const std::filesystem::path& path) {
+  return std::runtime_error(std::string("cannot ") + what + " " + path.string() + ": " +
+                            std::strerror(errno));
+}
+
+class OpenFile {
+ public:
+  explicit OpenFile(const std::filesystem::path& path)
+      : descriptor_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  ~OpenFile() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+  int descriptor() const { return descriptor_; }
+
+ private:
+  int descriptor_;
+};
+
+// Reads to the end rather than trusting the size fstat gives, so a pipe works
+// too; a directory fails at its first read with EISDIR.
+std::vector<unsigned char> readWholeFile(const std::filesystem::path& path) {
+  const OpenFile file(path);
+  if (file.descriptor() < 0) throw readError("open", path);
+  struct stat status {};
+  if (::fstat(file.descriptor(), &status) != 0) throw readError("read", path);
+  std::vector<unsigned char> bytes;
+  if (S_ISREG(status.st_mode)) bytes.reserve(static_cast<std::size_t>(status.st_size));
+  unsigned char block[4096];
+  for (;;) {
+    const ssize_t count = ::read(file.descriptor(), block, sizeof block);
+    if (count == 0) return bytes;
+    if (count < 0 && errno != EINTR) throw readError("read", path);
+    if (count > 0) bytes.insert(bytes.end(), block, block + count);
+  }
 }
 
 }  // namespace
@@ -172,36 +210,7 @@ PresetFile decodePreset(const std::vector<unsigned char>& bytes) {
 }
 
 PresetFile readPresetFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw fileError("open", path);
-  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
-                                         std::istreambuf_iterator<char>());
-  if (file.bad()) throw fileError("read", path);
-  return decodePreset(bytes);
-}
-
-void writePresetFile(const std::filesystem::path& path, const PresetFile& preset) {
-  const std::vector<unsigned char> bytes = encodePreset(preset);
-  std::filesystem::path temporary = path;
-  temporary += ".partial";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw fileError("write", path);
-    }
-  }
-  std::error_code renamed;
-  std::filesystem::rename(temporary, path, renamed);
-  if (renamed) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    throw fileError("write", path);
-  }
+  return decodePreset(readWholeFile(path));
 }
 
 std::string describePluginId(std::int32_t id) {

@@ -21,9 +21,9 @@ struct PresetFile {
   std::int32_t pluginId = 0;
   std::int32_t pluginVersion = 0;
   std::int32_t parameterCount = 0;
-  std::string programName;               // at most 27 characters are kept
-  std::vector<float> parameters;         // Kind::Parameters
-  std::vector<unsigned char> chunk;      // Kind::Chunk
+  std::string programName;           // at most 27 characters are kept
+  std::vector<float> parameters;     // Kind::Parameters
+  std::vector<unsigned char> chunk;  // Kind::Chunk
 };
 
 // A file that is not a program file, or is cut short or inconsistent.
@@ -35,11 +35,9 @@ std::vector<unsigned char> encodePreset(const PresetFile& preset);
 // Throws PresetFormatError.
 PresetFile decodePreset(const std::vector<unsigned char>& bytes);
 
-// Throw PresetFormatError for bad contents and std::runtime_error when the
-// file cannot be read or written. Writing goes through a temporary file, so a
-// failure leaves no partial file behind.
+// Throws PresetFormatError for bad contents and std::runtime_error when the
+// file cannot be read.
 PresetFile readPresetFile(const std::filesystem::path& path);
-void writePresetFile(const std::filesystem::path& path, const PresetFile& preset);
 
 // The id as its four characters where they are printable, else as a number.
 std::string describePluginId(std::int32_t id);

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "audio_file.h"
 #include "host_transport.h"
+#include "output_format.h"
 #include "plugin_settings.h"
 
 struct RenderOptions {
@@ -20,8 +20,8 @@ struct RenderOptions {
   TransportSettings transport;
   bool dropExtraChannels = false;
   std::int32_t outputs = 0;  // 0 for all of the plugin's outputs
-  SampleFormat format = SampleFormat::AsInput;
+  FormatRequest format;
 };
 
-// Throws ToolError; the output file then does not exist.
+// Throws ToolError; an output that is a regular file then does not exist.
 void runRender(const RenderOptions& options);

@@ -39,13 +39,16 @@ std::vector<std::size_t> positionsWhere(const std::vector<std::string>& texts, P
 
 std::vector<std::size_t> textsNamedBy(const std::string& request,
                                       const std::vector<std::string>& texts) {
-  const std::string wanted = trimmed(request);
-  const auto exact = positionsWhere(texts, [&wanted](const std::string& text) {
-    return equalIgnoringCase(trimmed(text), wanted);
-  });
+  const auto exact = positionsWhere(
+      texts, [&request](const std::string& text) { return namesWholeText(request, text); });
   if (!exact.empty()) return exact;
+  const std::string wanted = trimmed(request);
   return positionsWhere(
       texts, [&wanted](const std::string& text) { return startsWithCutText(wanted, text); });
+}
+
+bool namesWholeText(const std::string& request, const std::string& text) {
+  return equalIgnoringCase(trimmed(text), trimmed(request));
 }
 
 std::string trimmed(const std::string& text) {

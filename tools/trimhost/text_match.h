@@ -15,6 +15,10 @@
 std::vector<std::size_t> textsNamedBy(const std::string& request,
                                       const std::vector<std::string>& texts);
 
+// True when the request names the text itself, ignoring case, rather than
+// by a longer text that starts with it.
+bool namesWholeText(const std::string& request, const std::string& text);
+
 std::string trimmed(const std::string& text);
 
 std::string lowerCase(std::string text);

@@ -4,11 +4,15 @@
 
 #include <string>
 
+#include "output_format.h"
+
 struct ToneOptions {
   std::string output;
   int channels = 6;
   double seconds = 2.0;
   int sampleRate = 48000;
+  FormatRequest format;  // 32-bit float unless --format says otherwise
 };
 
+// Written block by block, so that any length takes little memory.
 void runTone(const ToneOptions& options);

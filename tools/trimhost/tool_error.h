@@ -12,6 +12,7 @@ enum class ExitStatus : int {
   Plugin = 3,     // the plugin cannot be loaded or started, or cannot do what was asked
   Preset = 4,     // a preset file is corrupt or belongs to another plugin
   Parameter = 5,  // a --set names no parameter, an ambiguous one, or a value out of reach
+  Crashed = 6,    // the plugin (or the tool) crashed; an interruption ends with 128 + its signal
 };
 
 struct ToolError : std::runtime_error {

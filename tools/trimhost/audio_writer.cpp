@@ -1,0 +1,122 @@
+#include "audio_writer.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "output_format.h"
+#include "tool_error.h"
+
+namespace {
+
+constexpr double kFloatLimit = FLT_MAX;
+
+ToolError writeError(const OutputFile& file, SNDFILE* sndfile) {
+  return ToolError(ExitStatus::Failure,
+                   "cannot write " + file.name() + ": " + sf_strerror(sndfile));
+}
+
+SNDFILE* openOutput(OutputFile& file, const SF_INFO& info) {
+  SF_INFO format = info;
+  format.format = writtenFormat(info.format);
+  SNDFILE* sndfile = sf_open_fd(file.descriptor(), SFM_WRITE, &format, SF_FALSE);
+  if (sndfile == nullptr) throw writeError(file, nullptr);
+  if ((format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_RF64) {
+    sf_command(sndfile, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+  } else {
+    // Its time stamp would make two renders of the same audio differ.
+    sf_command(sndfile, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+  }
+  sf_command(sndfile, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  return sndfile;
+}
+
+}  // namespace
+
+AudioWriter::AudioWriter(OutputFile& file, const SF_INFO& info)
+    : file_(file),
+      sndfile_(openOutput(file, info), sf_close),
+      channels_(static_cast<std::size_t>(info.channels)),
+      written_(channels_),
+      levels_(channels_),
+      clipped_(channels_, 0) {
+  const int subtype = info.format & SF_FORMAT_SUBMASK;
+  const int bits = integerBits(info.format);
+  if (bits > 0) {
+    encoding_ = Encoding::Integer;
+    fullScale_ = std::ldexp(1.0, bits - 1);
+    toLibraryScale_ = std::ldexp(1.0, 32 - bits);
+  } else if (subtype == SF_FORMAT_FLOAT) {
+    encoding_ = Encoding::Float;
+  } else if (subtype == SF_FORMAT_DOUBLE) {
+    encoding_ = Encoding::Double;
+  } else {
+    encoding_ = Encoding::Other;
+  }
+}
+
+// Returns what the file holds of the sample, read back as libsndfile reads it.
+double AudioWriter::encode(double sample, std::size_t index, std::size_t channel) {
+  switch (encoding_) {
+    case Encoding::Integer: {
+      const double steps = std::isnan(sample) ? 0.0 : std::nearbyint(sample * fullScale_);
+      const double held = std::fmin(std::fmax(steps, -fullScale_), fullScale_ - 1);
+      if (held != steps) ++clipped_[channel];
+      integers_[index] = static_cast<std::int32_t>(held * toLibraryScale_);
+      return held / fullScale_;
+    }
+    case Encoding::Float:
+      floats_[index] = static_cast<float>(
+          std::isnan(sample) ? sample : std::clamp(sample, -kFloatLimit, kFloatLimit));
+      return floats_[index];
+    case Encoding::Double:
+      doubles_[index] = sample;
+      return sample;
+    case Encoding::Other:
+      if (std::fabs(sample) > 1.0) ++clipped_[channel];
+      doubles_[index] = sample;
+      return std::fmin(std::fabs(sample), 1.0);
+  }
+  return sample;
+}
+
+template <typename Sample>
+void AudioWriter::write(const Sample* frames, sf_count_t count) {
+  const std::size_t samples = static_cast<std::size_t>(count) * channels_;
+  if (encoding_ == Encoding::Integer && integers_.size() < samples) integers_.resize(samples);
+  if (encoding_ == Encoding::Float && floats_.size() < samples) floats_.resize(samples);
+  if (doubles_.size() < samples && (encoding_ == Encoding::Double || encoding_ == Encoding::Other))
+    doubles_.resize(samples);
+  for (std::size_t index = 0; index < samples; ++index) {
+    const std::size_t channel = index % channels_;
+    const auto sample = static_cast<double>(frames[index]);
+    levels_.add(channel, sample);
+    written_.add(channel, encode(sample, index, channel));
+  }
+  flush(count);
+}
+
+void AudioWriter::flush(sf_count_t count) {
+  SNDFILE* sndfile = sndfile_.get();
+  sf_count_t written = 0;
+  switch (encoding_) {
+    case Encoding::Integer:
+      written = sf_writef_int(sndfile, integers_.data(), count);
+      break;
+    case Encoding::Float:
+      written = sf_writef_float(sndfile, floats_.data(), count);
+      break;
+    case Encoding::Double:
+    case Encoding::Other:
+      written = sf_writef_double(sndfile, doubles_.data(), count);
+      break;
+  }
+  if (written != count) throw writeError(file_, sndfile);
+}
+
+void AudioWriter::close() {
+  if (sf_close(sndfile_.release()) != 0) throw writeError(file_, nullptr);
+}
+
+template void AudioWriter::write(const float*, sf_count_t);
+template void AudioWriter::write(const double*, sf_count_t);

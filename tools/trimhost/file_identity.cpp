@@ -1,0 +1,48 @@
+#include "file_identity.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "output_file.h"
+#include "tool_error.h"
+
+namespace {
+
+struct Identity {
+  std::optional<std::pair<dev_t, ino_t>> inode;
+  std::string resolved;  // for files not there yet
+
+  bool operator==(const Identity& other) const {
+    return inode ? inode == other.inode : !other.inode && resolved == other.resolved;
+  }
+};
+
+Identity identityOf(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0) return {std::make_pair(status.st_dev, status.st_ino), ""};
+  std::error_code ignored;
+  return {std::nullopt, std::filesystem::weakly_canonical(path, ignored).string()};
+}
+
+[[noreturn]] void refuse(const NamedFile& output, const NamedFile& other) {
+  throw ToolError(ExitStatus::Usage, output.role + " " + output.path + " is the same file as " +
+                                         other.role + " " + other.path +
+                                         "; nothing was read or written");
+}
+
+}  // namespace
+
+void refuseOverlaps(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs) {
+  for (std::size_t index = 0; index < outputs.size(); ++index) {
+    const NamedFile& output = outputs[index];
+    if (output.path.empty() || namesStandardOutput(output.path)) continue;
+    const Identity identity = identityOf(output.path);
+    for (const NamedFile& input : inputs)
+      if (!input.path.empty() && identityOf(input.path) == identity) refuse(output, input);
+    for (std::size_t other = 0; other < index; ++other)
+      if (!outputs[other].path.empty() && identityOf(outputs[other].path) == identity)
+        refuse(output, outputs[other]);
+  }
+}

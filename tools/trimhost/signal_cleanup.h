@@ -1,0 +1,29 @@
+// What happens when a signal ends trimhost: the temporary files it was
+// writing are removed, one line on standard error says why, and the exit
+// status tells an interruption from a crash. A plugin runs inside this
+// process, so its crashes are caught here too.
+#pragma once
+
+#include <string>
+
+// Installs the handlers; called once at start-up. SIGINT, SIGTERM and SIGHUP
+// end the tool with status 128 + the signal's number; SIGSEGV, SIGBUS,
+// SIGFPE, SIGILL and SIGABRT with ExitStatus::Crashed, naming the plugin call
+// in progress. SIGPIPE is ignored, so that a reader closing its end of a pipe
+// shows as a write error.
+void installSignalHandlers();
+
+// Registers a file for removal should a signal end the tool, for as long as
+// this object lives. Throws std::logic_error when more files are registered
+// at once than the handlers have room for.
+class RemovalOnSignal {
+ public:
+  explicit RemovalOnSignal(const std::string& path);
+  ~RemovalOnSignal();
+
+  RemovalOnSignal(const RemovalOnSignal&) = delete;
+  RemovalOnSignal& operator=(const RemovalOnSignal&) = delete;
+
+ private:
+  int slot_;
+};
