@@ -7,6 +7,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <chrono>
 #include <filesystem>
@@ -241,9 +242,15 @@ TEST_F(DataSafetyTest, CrashesAndInterruptionsLeaveNoFile) {
             "trimhost: the plugin crashed (SIGSEGV, segmentation fault) in its processReplacing; "
             "unfinished output removed\n");
 
+  // Interrupted once its temporary file is there, so that there is one to remove.
   const pid_t tone = start({"tone", path("long.wav"), "--seconds", "86400"});
+  const auto writing = [this] {
+    const std::vector<std::string> names = files();
+    return std::any_of(names.begin(), names.end(),
+                       [](const std::string& name) { return name.rfind(".long.wav.", 0) == 0; });
+  };
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (files().size() < 2 && std::chrono::steady_clock::now() < deadline)
+  while (!writing() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ::kill(tone, SIGINT);
   const ToolRun interrupted = finish(tone);
