@@ -11,6 +11,7 @@ native_packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libsndfile1-dev libcli11-dev nlohmann-json3-dev
   dpf-plugins-vst
+  clang-format python3
 )
 i386_packages=(wine32:i386)
 wine_packages=(wine wine64)

@@ -1,50 +1,114 @@
 #!/usr/bin/env bash
-# Builds everything from scratch if needed, with warnings as errors, and runs
-# every test: natively on Linux (with valgrind memcheck runs), again built
-# with clang under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz
-# targets for a short bounded time, the 32-bit and 64-bit Windows DLLs under
-# wine, and finally the release packages' contents.
+# The test command: installs the build dependencies, builds with warnings as
+# errors and runs the tests of each preset named, in the order named, or of
+# all of them in this order:
+#
+#   linux     natively on Linux, with valgrind memcheck runs
+#   sanitize  built with clang under AddressSanitizer and UndefinedBehaviorSanitizer
+#   fuzz      the fuzz targets: their corpus and saved regressions, then fuzzing for a bounded time
+#   win32     the 32-bit Windows DLL, its tests under wine
+#   win64     the 64-bit Windows DLL, its tests under wine
+#   release   the release packages: tools/make-release.sh, then tools/check-release.sh
+#   format    the layout of every tracked .cpp and .h file (tools/check-format.sh)
+#
+#   tools/run-tests.sh                # everything
+#   tools/run-tests.sh linux format   # only these
+#
+# A preset's totals come from the JUnit file of its ctest run
+# (tools/ctest-totals.py), release's and format's from their scripts' summary
+# lines. A preset that does not configure or build, runs no test, or whose
+# ctest fails with no test failing counts one failure more. Ends with
+# "all: N passed, M failed, K skipped" and exits non-zero when anything failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+all_steps=(linux sanitize fuzz win32 win64 release format)
+steps=("$@")
+[ "${#steps[@]}" -gt 0 ] || steps=("${all_steps[@]}")
+for step in "${steps[@]}"; do
+  case " ${all_steps[*]} " in
+    *" $step "*) ;;
+    *) echo "run-tests: unknown preset '$step'; choose from: ${all_steps[*]}" >&2; exit 2 ;;
+  esac
+done
+
 tools/install-build-deps.sh
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 passed=0
 failed=0
+skipped=0
 status=0
-for preset in linux sanitize fuzz win32 win64; do
+
+# A step that went wrong beyond what its totals say: one failure more.
+step_failed() {
+  echo "== $1" >&2
+  failed=$((failed + 1))
+  status=1
+}
+
+run_preset() {
+  local preset=$1 junit=$work/$1.xml ctest_status totals preset_passed preset_failed preset_skipped
   echo "== $preset: configure and build"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-  echo "== $preset: test"
-  log=$(mktemp)
-  ctest --preset "$preset" 2>&1 | tee "$log" || status=1
-  summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
-  rm -f "$log"
-  if [ -z "$summary" ]; then
-    echo "== $preset: no test summary" >&2
-    status=1
-    continue
+  if ! cmake --preset "$preset" >/dev/null || ! cmake --build --preset "$preset"; then
+    step_failed "$preset: configuring or building failed"
+    return
   fi
-  read -r fails _ _ _ _ total <<<"$summary"
-  passed=$((passed + total - fails))
-  failed=$((failed + fails))
+  echo "== $preset: test"
+  ctest_status=0
+  ctest --preset "$preset" --output-junit "$junit" || ctest_status=$?
+  if ! totals=$(tools/ctest-totals.py "$junit"); then
+    step_failed "$preset: no test results"
+    return
+  fi
+  read -r preset_passed preset_failed preset_skipped <<<"$totals"
+  echo "== $preset: $preset_passed passed, $preset_failed failed, $preset_skipped skipped"
+  passed=$((passed + preset_passed))
+  failed=$((failed + preset_failed))
+  skipped=$((skipped + preset_skipped))
+  if [ $((preset_passed + preset_failed)) -eq 0 ]; then
+    step_failed "$preset: no test ran"
+  elif [ "$ctest_status" -ne 0 ] && [ "$preset_failed" -eq 0 ]; then
+    step_failed "$preset: ctest failed (status $ctest_status) with no test failing"
+  fi
+}
+
+# run_check NAME COMMAND...: runs a check script that closes with the line
+# "NAME: N passed, M failed", and counts what that line says.
+run_check() {
+  local name=$1 log=$work/$1.log summary check_passed check_failed
+  shift
+  "$@" 2>&1 | tee "$log" || status=1
+  summary=$(grep -Ex "$name: [0-9]+ passed, [0-9]+ failed" "$log" | tail -n 1 || true)
+  if [ -z "$summary" ]; then
+    step_failed "$name: no summary line"
+    return
+  fi
+  read -r _ check_passed _ check_failed _ <<<"$summary"
+  passed=$((passed + check_passed))
+  failed=$((failed + check_failed))
+}
+
+for step in "${steps[@]}"; do
+  case $step in
+    release)
+      echo "== release packages"
+      if tools/make-release.sh; then
+        run_check release tools/check-release.sh
+      else
+        step_failed "release: making the packages failed"
+      fi
+      ;;
+    format)
+      echo "== format"
+      run_check format tools/check-format.sh
+      ;;
+    *) run_preset "$step" ;;
+  esac
 done
 
-echo "== release packages"
-tools/make-release.sh
-log=$(mktemp)
-tools/check-release.sh 2>&1 | tee "$log" || status=1
-summary=$(grep -Eo 'release: [0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1 || true)
-rm -f "$log"
-if [ -n "$summary" ]; then
-  read -r _ release_passed _ release_failed _ <<<"$summary"
-  passed=$((passed + release_passed))
-  failed=$((failed + release_failed))
-else
-  status=1
-fi
-
-echo "all: $passed passed, $failed failed"
+echo "all: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ] && exit "$status"
 exit 1
