@@ -1,6 +1,8 @@
 # Checks the version resource of a Windows build of the plugin: who made it,
-# what it is and which version, as Explorer and hosts' plugin managers show.
-#   cmake -DPLUGIN=path.dll -P check_version_resource.cmake
+# what it is and which version, as Explorer and hosts' plugin managers show,
+# against the identity the build was configured with.
+#   cmake -DPLUGIN=path.dll -DVENDOR=... -DEFFECT_NAME=... -DVERSION=1.0.0.0
+#         -P check_version_resource.cmake
 cmake_policy(SET CMP0007 NEW)
 
 # The resource's texts are UTF-16; binutils' strings reads them in order.
@@ -12,11 +14,11 @@ endif()
 string(REPLACE "\n" ";" texts "${output}")
 
 set(expected
-  "CompanyName" "Kestrivane"
-  "FileDescription" "Kestrivane_trimixer 3 stereo pairs to 1 out"
-  "ProductName" "Kestrivane_trimixer 3 stereo pairs to 1 out"
-  "FileVersion" "1.0.0.0"
-  "ProductVersion" "1.0.0.0")
+  "CompanyName" "${VENDOR}"
+  "FileDescription" "${EFFECT_NAME}"
+  "ProductName" "${EFFECT_NAME}"
+  "FileVersion" "${VERSION}"
+  "ProductVersion" "${VERSION}")
 
 set(failures 0)
 list(LENGTH expected count)

@@ -2,7 +2,8 @@
 # Checks the zips that tools/make-release.sh made: each holds exactly its
 # library, README.txt and LICENSE in its top folder, the library is not empty
 # and is built for its platform and architecture, and README.txt and LICENSE
-# are the repository's, README.txt titled for the version in CMakeLists.txt. Prints one line per check, then
+# are the repository's, README.txt titled for the version in CMakeLists.txt
+# and naming the vendor version derived from it. Prints one line per check, then
 # "release: N passed, M failed"; exits non-zero when any check fails.
 #
 #   tools/check-release.sh [DIR]    # DIR holds the zips; default build/release
@@ -88,14 +89,13 @@ set_library_kind() {
   esac
 }
 
-# Every package's README.txt is the repository's, so one look at its title
-# tells whether the version there was moved on with CMakeLists.txt.
-check "packaging/README.txt is titled for version $release_version" \
-  grep -Fqx "Kestrivane trimixer $release_version" packaging/README.txt
+# Each package's README.txt is the one its build generated from
+# packaging/README.txt.in, titled for the version in CMakeLists.txt.
 
 for package in "${release_packages[@]}"; do
-  read -r target _ library <<<"$package"
+  read -r target preset library <<<"$package"
   name=$(release_package_name "$target")
+  readme=build/$preset/packaging/README.txt
   zip=$dir/$name.zip
   # Nothing more can be checked in a zip that is missing or unreadable.
   check "$name.zip can be read" cmake -E tar tf "$zip" || continue
@@ -108,7 +108,11 @@ for package in "${release_packages[@]}"; do
   set_library_kind "$target"
   check "$name: $library is not empty" test -s "$unpacked/$library"
   check "$name: $library is $kind" "${kind_check[@]}" "$unpacked/$library"
-  check "$name: README.txt is packaging/README.txt" cmp "$unpacked/README.txt" packaging/README.txt
+  check "$name: README.txt is the one generated for it" cmp "$unpacked/README.txt" "$readme"
+  check "$name: README.txt is titled for version $release_version" \
+    grep -Fqx "Kestrivane trimixer $release_version" "$unpacked/README.txt"
+  check "$name: README.txt names vendor version $release_vendor_version" \
+    grep -Fq "vendor version show $release_vendor_version." "$unpacked/README.txt"
   check "$name: LICENSE is the repository's" cmp "$unpacked/LICENSE" LICENSE
 done
 

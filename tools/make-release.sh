@@ -26,7 +26,7 @@ for package in "${release_packages[@]}"; do
   read -r target preset library <<<"$package"
   name=$(release_package_name "$target")
   mkdir -p "$stage/$name"
-  cp "build/$preset/src/$library" packaging/README.txt LICENSE "$stage/$name/"
+  cp "build/$preset/src/$library" "build/$preset/packaging/README.txt" LICENSE "$stage/$name/"
   # The native build keeps debug information for the tests; users need none.
   case "$library" in *.so) strip --strip-debug "$stage/$name/$library" ;; esac
   # Run inside the stage so that the zip's paths start at the top folder.

@@ -10,6 +10,10 @@ if [ -z "$release_version" ]; then
   exit 1
 fi
 
+# One decimal digit per version field, as the plugin reports it: 1.2.3 is 1230.
+release_vendor_version=$(IFS=. read -r major minor patch tweak <<<"$release_version"
+  echo $((${major:-0} * 1000 + ${minor:-0} * 100 + ${patch:-0} * 10 + ${tweak:-0})))
+
 release_dir=build/release
 
 # One line per package: platform-arch, the preset that builds its library, and

@@ -3,12 +3,10 @@
 #include <cmath>
 #include <string>
 
+#include "plugin_identity.h"
 #include "runtime/script_rules.h"
 
 namespace {
-
-constexpr char kEffectName[] = "Kestrivane_trimixer 3 stereo pairs to 1 out";
-constexpr char kVendor[] = "Kestrivane";
 
 // Value numbers of the controls.
 constexpr int kLevel1 = 1;
@@ -33,11 +31,11 @@ TTovraEffect::TTovraEffect() {
 }
 
 void TTovraEffect::describe() {
-  effectName = kEffectName;
-  productString = kEffectName;
-  programName = kEffectName;
-  vendorString = kVendor;
-  vendorVersion = 1000;
+  effectName = plugin_identity::kEffectName;
+  productString = plugin_identity::kEffectName;
+  programName = plugin_identity::kEffectName;
+  vendorString = plugin_identity::kVendor;
+  vendorVersion = plugin_identity::kVendorVersion;
   uniqueId = 0;
   pinCount = kChannelCount;
 }

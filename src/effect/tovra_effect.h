@@ -99,9 +99,7 @@ class TTovraEffect::SampleKernel {
   double in_[kChannelCount];
 };
 
-inline TTovraEffect::SampleKernel TTovraEffect::sampleKernel() const {
-  return SampleKernel(*this);
-}
+inline TTovraEffect::SampleKernel TTovraEffect::sampleKernel() const { return SampleKernel(*this); }
 
 inline void TTovraEffect::sampleSection() {
   SampleKernel kernel(*this);

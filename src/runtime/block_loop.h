@@ -56,7 +56,8 @@ void runFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t f
   for (std::int32_t j = 0; j < frames; ++j) {
     forEachChannel<Channels>([&](std::int32_t i) { channels[i] = in[i][j]; });
     effect.sampleSection();
-    forEachChannel<Channels>([&](std::int32_t i) { out[i][j] = toHostSample<Sample>(channels[i]); });
+    forEachChannel<Channels>(
+        [&](std::int32_t i) { out[i][j] = toHostSample<Sample>(channels[i]); });
   }
 }
 

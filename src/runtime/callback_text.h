@@ -8,8 +8,8 @@
 #include "runtime/effect_callbacks.h"
 
 inline void copyCallbackText(const std::string& text, char* buffer) {
-  const std::size_t length = text.size() < kCallbackTextCapacity ? text.size()
-                                                                  : kCallbackTextCapacity - 1;
+  const std::size_t length =
+      text.size() < kCallbackTextCapacity ? text.size() : kCallbackTextCapacity - 1;
   std::memcpy(buffer, text.data(), length);
   buffer[length] = '\0';
 }

@@ -41,8 +41,7 @@ void setNormalisedControlValue(CTovraDescription& effect, std::int32_t index, do
   if (!effect.isControlIndex(index) || !std::isfinite(x)) return;
   const ControlDescriptor& control = effect.descriptor(index);
   const double value = control.minimum + x * (control.maximum - control.minimum);
-  const double quantised =
-      control.step * std::floor((value + control.step * 0.5) / control.step);
+  const double quantised = control.step * std::floor((value + control.step * 0.5) / control.step);
   if (!scriptValuesDiffer(quantised, currentValue(effect, control))) return;
   effect.setControlValue(control.valueNumber, quantised);
   if (control.link != nullptr) *control.link = quantised;

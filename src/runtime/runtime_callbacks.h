@@ -13,9 +13,7 @@
 EffectCallbacks runtimeCallbacks();
 
 // The effect behind the shell handle every callback receives.
-inline TTovra& effectOf(ShellHandle shell) {
-  return *static_cast<TTovra*>(shellGetEffect(shell));
-}
+inline TTovra& effectOf(ShellHandle shell) { return *static_cast<TTovra*>(shellGetEffect(shell)); }
 
 // Each processing path reads the channel count once per process, on its
 // first call, and every instance shares it.

@@ -3,8 +3,8 @@
 #include <utility>
 
 std::int32_t CTovraDescription::defineControl(std::int32_t valueNumber, double* link,
-                                              double defaultValue, double minimum,
-                                              double maximum, double step, std::string folder,
+                                              double defaultValue, double minimum, double maximum,
+                                              double step, std::string folder,
                                               std::string spareText, std::string label,
                                               std::string name) {
   setControlValue(valueNumber, defaultValue);

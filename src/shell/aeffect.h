@@ -24,18 +24,19 @@ using AEffectDispatcherProc = std::intptr_t(VST_CALL*)(AEffect* effect, std::int
                                                        void* ptr, float opt);
 using AEffectProcessProc = void(VST_CALL*)(AEffect* effect, float** inputs, float** outputs,
                                            std::int32_t sampleFrames);
-using AEffectProcessDoubleProc = void(VST_CALL*)(AEffect* effect, double** inputs,
-                                                 double** outputs, std::int32_t sampleFrames);
+using AEffectProcessDoubleProc = void(VST_CALL*)(AEffect* effect, double** inputs, double** outputs,
+                                                 std::int32_t sampleFrames);
 using AEffectSetParameterProc = void(VST_CALL*)(AEffect* effect, std::int32_t index,
                                                 float parameter);
 using AEffectGetParameterProc = float(VST_CALL*)(AEffect* effect, std::int32_t index);
 
 // Four characters packed big-end first, as the interface publishes its constants.
 constexpr std::int32_t fourCharConstant(char a, char b, char c, char d) {
-  return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24) |
-                                   (static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16) |
-                                   (static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8) |
-                                   static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
+  return static_cast<std::int32_t>(
+      (static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24) |
+      (static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16) |
+      (static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8) |
+      static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
 }
 
 constexpr std::int32_t kEffectMagic = fourCharConstant('V', 's', 't', 'P');

@@ -1,19 +1,16 @@
 #include "audio_effect.h"
 
+#include "host_boundary.h"
+
 namespace {
 
 AudioEffect* objectOf(AEffect* e) { return static_cast<AudioEffect*>(e->object); }
 
-// Nothing may leave the plugin as an exception: a host cannot catch ours.
 std::intptr_t VST_CALL dispatchEffect(AEffect* e, std::int32_t opcode, std::int32_t index,
                                       std::intptr_t value, void* ptr, float opt) {
   AudioEffect* object = objectOf(e);
-  std::intptr_t answer = 0;
-  try {
-    answer = object->dispatcher(opcode, index, value, ptr, opt);
-  } catch (...) {
-    answer = 0;
-  }
+  const std::intptr_t answer =
+      guardedHostCall([&] { return object->dispatcher(opcode, index, value, ptr, opt); });
   if (opcode == effClose) {
     delete object;
     return 1;
@@ -22,25 +19,25 @@ std::intptr_t VST_CALL dispatchEffect(AEffect* e, std::int32_t opcode, std::int3
 }
 
 void VST_CALL processEffect(AEffect* e, float** inputs, float** outputs, std::int32_t frames) {
-  objectOf(e)->process(inputs, outputs, frames);
+  guardedHostCall([&] { objectOf(e)->process(inputs, outputs, frames); });
 }
 
 void VST_CALL processReplacingEffect(AEffect* e, float** inputs, float** outputs,
                                      std::int32_t frames) {
-  objectOf(e)->processReplacing(inputs, outputs, frames);
+  guardedHostCall([&] { objectOf(e)->processReplacing(inputs, outputs, frames); });
 }
 
 void VST_CALL processDoubleReplacingEffect(AEffect* e, double** inputs, double** outputs,
                                            std::int32_t frames) {
-  objectOf(e)->processDoubleReplacing(inputs, outputs, frames);
+  guardedHostCall([&] { objectOf(e)->processDoubleReplacing(inputs, outputs, frames); });
 }
 
 void VST_CALL setParameterEffect(AEffect* e, std::int32_t index, float value) {
-  objectOf(e)->setParameter(index, value);
+  guardedHostCall([&] { objectOf(e)->setParameter(index, value); });
 }
 
 float VST_CALL getParameterEffect(AEffect* e, std::int32_t index) {
-  return objectOf(e)->getParameter(index);
+  return guardedHostCall([&] { return objectOf(e)->getParameter(index); });
 }
 
 }  // namespace
@@ -66,30 +63,56 @@ AudioEffect::AudioEffect(audioMasterCallback audioMaster, std::int32_t numProgra
   cEffect_.processDoubleReplacing = processDoubleReplacingEffect;
 }
 
-std::intptr_t AudioEffect::dispatcher(std::int32_t opcode, std::int32_t index,
-                                      std::intptr_t value, void* ptr, float opt) {
+std::intptr_t AudioEffect::dispatcher(std::int32_t opcode, std::int32_t index, std::intptr_t value,
+                                      void* ptr, float opt) {
   char* text = static_cast<char*>(ptr);
   switch (opcode) {
-    case effOpen: open(); return 0;
-    case effClose: close(); return 0;
+    case effOpen:
+      open();
+      return 0;
+    case effClose:
+      close();
+      return 0;
     case effSetProgram:
       if (value < numPrograms_) setProgram(static_cast<std::int32_t>(value));
       return 0;
-    case effGetProgram: return getProgram();
-    case effSetProgramName: setProgramName(text); return 0;
-    case effGetProgramName: getProgramName(text); return 0;
-    case effGetParamLabel: getParameterLabel(index, text); return 0;
-    case effGetParamDisplay: getParameterDisplay(index, text); return 0;
-    case effGetParamName: getParameterName(index, text); return 0;
-    case effSetSampleRate: setSampleRate(opt); return 0;
-    case effSetBlockSize: setBlockSize(static_cast<std::int32_t>(value)); return 0;
-    case effMainsChanged:
-      if (value != 0) resume(); else suspend();
+    case effGetProgram:
+      return getProgram();
+    case effSetProgramName:
+      setProgramName(text);
       return 0;
-    case effIdentify: return kEffectIdentity;
-    case effGetChunk: return getChunk(static_cast<void**>(ptr), index != 0);
-    case effSetChunk: return setChunk(ptr, static_cast<std::int32_t>(value), index != 0);
-    default: return 0;  // editor opcodes among them: this plugin registers no editor
+    case effGetProgramName:
+      getProgramName(text);
+      return 0;
+    case effGetParamLabel:
+      getParameterLabel(index, text);
+      return 0;
+    case effGetParamDisplay:
+      getParameterDisplay(index, text);
+      return 0;
+    case effGetParamName:
+      getParameterName(index, text);
+      return 0;
+    case effSetSampleRate:
+      setSampleRate(opt);
+      return 0;
+    case effSetBlockSize:
+      setBlockSize(static_cast<std::int32_t>(value));
+      return 0;
+    case effMainsChanged:
+      if (value != 0)
+        resume();
+      else
+        suspend();
+      return 0;
+    case effIdentify:
+      return kEffectIdentity;
+    case effGetChunk:
+      return getChunk(static_cast<void**>(ptr), index != 0);
+    case effSetChunk:
+      return setChunk(ptr, static_cast<std::int32_t>(value), index != 0);
+    default:
+      return 0;  // editor opcodes among them: this plugin registers no editor
   }
 }
 

@@ -21,8 +21,7 @@ class AudioEffect {
   // Reached through the record's function pointers.
   virtual void process(float** inputs, float** outputs, std::int32_t sampleFrames);
   virtual void processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames);
-  virtual void processDoubleReplacing(double** inputs, double** outputs,
-                                      std::int32_t sampleFrames);
+  virtual void processDoubleReplacing(double** inputs, double** outputs, std::int32_t sampleFrames);
   virtual void setParameter(std::int32_t index, float value);
   virtual float getParameter(std::int32_t index);
 

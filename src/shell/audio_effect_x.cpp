@@ -10,55 +10,94 @@ void storeNullIfGiven(void** location) {
 
 }  // namespace
 
-std::intptr_t AudioEffectX::dispatcher(std::int32_t opcode, std::int32_t index,
-                                       std::intptr_t value, void* ptr, float opt) {
+std::intptr_t AudioEffectX::dispatcher(std::int32_t opcode, std::int32_t index, std::intptr_t value,
+                                       void* ptr, float opt) {
   char* text = static_cast<char*>(ptr);
   const auto value32 = static_cast<std::int32_t>(value);
   switch (opcode) {
-    case effProcessEvents: return processEvents(ptr);
-    case effCanBeAutomated: return truth(canParameterBeAutomated(index));
-    case effString2Parameter: return truth(string2parameter(index, text));
-    case effGetProgramNameIndexed: return truth(getProgramNameIndexed(value32, index, text));
-    case effGetInputProperties: return truth(getInputProperties(index, ptr));
-    case effGetOutputProperties: return truth(getOutputProperties(index, ptr));
-    case effGetPlugCategory: return getPlugCategory();
-    case effOfflineNotify: return truth(offlineNotify(ptr, value32, index != 0));
-    case effOfflinePrepare: return truth(offlinePrepare(ptr, value32));
-    case effOfflineRun: return truth(offlineRun(ptr, value32));
-    case effProcessVarIo: return truth(processVariableIo(ptr));
+    case effProcessEvents:
+      return processEvents(ptr);
+    case effCanBeAutomated:
+      return truth(canParameterBeAutomated(index));
+    case effString2Parameter:
+      return truth(string2parameter(index, text));
+    case effGetProgramNameIndexed:
+      return truth(getProgramNameIndexed(value32, index, text));
+    case effGetInputProperties:
+      return truth(getInputProperties(index, ptr));
+    case effGetOutputProperties:
+      return truth(getOutputProperties(index, ptr));
+    case effGetPlugCategory:
+      return getPlugCategory();
+    case effOfflineNotify:
+      return truth(offlineNotify(ptr, value32, index != 0));
+    case effOfflinePrepare:
+      return truth(offlinePrepare(ptr, value32));
+    case effOfflineRun:
+      return truth(offlineRun(ptr, value32));
+    case effProcessVarIo:
+      return truth(processVariableIo(ptr));
     case effSetSpeakerArrangement:
       return truth(setSpeakerArrangement(reinterpret_cast<void*>(value), ptr));
-    case effSetBypass: return truth(setBypass(value != 0));
-    case effGetEffectName: return truth(getEffectName(text));
-    case effGetVendorString: return truth(getVendorString(text));
-    case effGetProductString: return truth(getProductString(text));
-    case effGetVendorVersion: return getVendorVersion();
-    case effVendorSpecific: return vendorSpecific(index, value, ptr, opt);
-    case effCanDo: return canDo(text);
-    case effGetTailSize: return getTailSize();
-    case effGetParameterProperties: return truth(getParameterProperties(index, ptr));
-    case effGetVstVersion: return getVstVersion();
-    case effGetMidiProgramName: return getMidiProgramName(index, ptr);
-    case effGetCurrentMidiProgram: return getCurrentMidiProgram(index, ptr);
-    case effGetMidiProgramCategory: return getMidiProgramCategory(index, ptr);
-    case effHasMidiProgramsChanged: return truth(hasMidiProgramsChanged(index));
-    case effGetMidiKeyName: return truth(getMidiKeyName(index, ptr));
-    case effBeginSetProgram: return truth(beginSetProgram());
-    case effEndSetProgram: return truth(endSetProgram());
+    case effSetBypass:
+      return truth(setBypass(value != 0));
+    case effGetEffectName:
+      return truth(getEffectName(text));
+    case effGetVendorString:
+      return truth(getVendorString(text));
+    case effGetProductString:
+      return truth(getProductString(text));
+    case effGetVendorVersion:
+      return getVendorVersion();
+    case effVendorSpecific:
+      return vendorSpecific(index, value, ptr, opt);
+    case effCanDo:
+      return canDo(text);
+    case effGetTailSize:
+      return getTailSize();
+    case effGetParameterProperties:
+      return truth(getParameterProperties(index, ptr));
+    case effGetVstVersion:
+      return getVstVersion();
+    case effGetMidiProgramName:
+      return getMidiProgramName(index, ptr);
+    case effGetCurrentMidiProgram:
+      return getCurrentMidiProgram(index, ptr);
+    case effGetMidiProgramCategory:
+      return getMidiProgramCategory(index, ptr);
+    case effHasMidiProgramsChanged:
+      return truth(hasMidiProgramsChanged(index));
+    case effGetMidiKeyName:
+      return truth(getMidiKeyName(index, ptr));
+    case effBeginSetProgram:
+      return truth(beginSetProgram());
+    case effEndSetProgram:
+      return truth(endSetProgram());
     case effGetSpeakerArrangement:
-      return truth(getSpeakerArrangement(reinterpret_cast<void**>(value),
-                                         static_cast<void**>(ptr)));
-    case effShellGetNextPlugin: return getNextShellPlugin(text);
-    case effStartProcess: return startProcess();
-    case effStopProcess: return stopProcess();
-    case effSetTotalSampleToProcess: return setTotalSampleToProcess(value32);
-    case effSetPanLaw: return truth(setPanLaw(value32, opt));
-    case effBeginLoadBank: return beginLoadBank(ptr);
-    case effBeginLoadProgram: return beginLoadProgram(ptr);
-    case effSetProcessPrecision: return truth(setProcessPrecision(value32));
-    case effGetNumMidiInputChannels: return getNumMidiInputChannels();
-    case effGetNumMidiOutputChannels: return getNumMidiOutputChannels();
-    default: return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
+      return truth(
+          getSpeakerArrangement(reinterpret_cast<void**>(value), static_cast<void**>(ptr)));
+    case effShellGetNextPlugin:
+      return getNextShellPlugin(text);
+    case effStartProcess:
+      return startProcess();
+    case effStopProcess:
+      return stopProcess();
+    case effSetTotalSampleToProcess:
+      return setTotalSampleToProcess(value32);
+    case effSetPanLaw:
+      return truth(setPanLaw(value32, opt));
+    case effBeginLoadBank:
+      return beginLoadBank(ptr);
+    case effBeginLoadProgram:
+      return beginLoadProgram(ptr);
+    case effSetProcessPrecision:
+      return truth(setProcessPrecision(value32));
+    case effGetNumMidiInputChannels:
+      return getNumMidiInputChannels();
+    case effGetNumMidiOutputChannels:
+      return getNumMidiOutputChannels();
+    default:
+      return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
   }
 }
 

@@ -18,13 +18,20 @@ enum class HostText {
 
 constexpr std::size_t hostTextLimit(HostText kind) {
   switch (kind) {
-    case HostText::ParameterName: return 32;
-    case HostText::ParameterLabel: return 8;
-    case HostText::ParameterDisplay: return 8;
-    case HostText::ProgramName: return 24;
-    case HostText::EffectName: return 32;
-    case HostText::VendorString: return 64;
-    case HostText::ProductString: return 64;
+    case HostText::ParameterName:
+      return 32;
+    case HostText::ParameterLabel:
+      return 8;
+    case HostText::ParameterDisplay:
+      return 8;
+    case HostText::ProgramName:
+      return 24;
+    case HostText::EffectName:
+      return 32;
+    case HostText::VendorString:
+      return 64;
+    case HostText::ProductString:
+      return 64;
   }
   return 1;
 }

@@ -10,9 +10,8 @@ bool truthOf(std::int32_t answer) { return (answer & 0xFF) != 0; }
 
 }  // namespace
 
-CQuobe* shellCreate(void* effect, const EffectCallbacks& callbacks,
-                    audioMasterCallback audioMaster, std::int32_t numPrograms,
-                    std::int32_t numParams) {
+CQuobe* shellCreate(void* effect, const EffectCallbacks& callbacks, audioMasterCallback audioMaster,
+                    std::int32_t numPrograms, std::int32_t numParams) {
   if (audioMaster == nullptr || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
     return nullptr;
   return new (std::nothrow) CQuobe(effect, callbacks, audioMaster, numPrograms, numParams);
@@ -46,8 +45,7 @@ void CQuobe::processReplacing(float** inputs, float** outputs, std::int32_t samp
     callbacks_.processReplacing(this, inputs, outputs, sampleFrames);
 }
 
-void CQuobe::processDoubleReplacing(double** inputs, double** outputs,
-                                    std::int32_t sampleFrames) {
+void CQuobe::processDoubleReplacing(double** inputs, double** outputs, std::int32_t sampleFrames) {
   if (callbacks_.processDoubleReplacing != nullptr)
     callbacks_.processDoubleReplacing(this, inputs, outputs, sampleFrames);
 }

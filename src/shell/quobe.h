@@ -52,6 +52,5 @@ class CQuobe : public AudioEffectX {
 };
 
 // Asks the host for its version first: a host that answers 0 gets no shell.
-CQuobe* shellCreate(void* effect, const EffectCallbacks& callbacks,
-                    audioMasterCallback audioMaster, std::int32_t numPrograms,
-                    std::int32_t numParams);
+CQuobe* shellCreate(void* effect, const EffectCallbacks& callbacks, audioMasterCallback audioMaster,
+                    std::int32_t numPrograms, std::int32_t numParams);

@@ -1,12 +1,15 @@
-// The library's entry points: the host passes its callback and receives the
-// new instance's record, or null when no instance was made.
-#include <new>
+// The library's entry points, and the one place that wires the three layers
+// into a plugin: the effect chosen, the runtime's callback table filled, the
+// shell made around them. The host passes its callback and receives the new
+// instance's record, or null when no instance was made.
+#include <memory>
 
-#include "aeffect.h"
 #include "effect/tovra_effect.h"
-#include "quobe.h"
 #include "runtime/runtime_callbacks.h"
-#include "shell_services.h"
+#include "shell/aeffect.h"
+#include "shell/host_boundary.h"
+#include "shell/quobe.h"
+#include "shell/shell_services.h"
 
 #if defined(_WIN32)
 #define PLUGIN_EXPORT extern "C"
@@ -17,19 +20,16 @@
 namespace {
 
 AEffect* createInstance(audioMasterCallback audioMaster) {
-  try {
+  return guardedHostCall([audioMaster]() -> AEffect* {
     const EffectCallbacks callbacks = runtimeCallbacksFor<TTovraEffect>();
-    auto* effect = new TTovraEffect();
-    CQuobe* shell = shellCreate(effect, callbacks, audioMaster, 1, effect->controlCount());
-    if (shell == nullptr) {
-      delete effect;
-      return nullptr;
-    }
+    auto effect = std::make_unique<TTovraEffect>();
+    CQuobe* shell = shellCreate(effect.get(), callbacks, audioMaster, 1, effect->controlCount());
+    if (shell == nullptr) return nullptr;
+    // From here the shell owns the effect: its destruction destroys the effect.
     effect->setShell(shell);
+    effect.release();
     return shellGetRecord(shell);
-  } catch (...) {
-    return nullptr;
-  }
+  });
 }
 
 }  // namespace

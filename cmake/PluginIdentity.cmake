@@ -1,0 +1,42 @@
+# Who the plugin says it is, in one place: project(VERSION) and the two cache
+# variables below. Everything that shows a name, a vendor or a version is
+# generated from them: the header the effect reads (plugin_identity.h), the
+# Windows version resource, the user README in the release zips and what the
+# tests expect.
+
+set(TRIMIXER_EFFECT_NAME "Kestrivane_trimixer 3 stereo pairs to 1 out"
+  CACHE STRING "The effect's name, also its product string and program name")
+set(TRIMIXER_VENDOR "Kestrivane" CACHE STRING "The vendor hosts show")
+
+# The vendor version hosts show has one decimal digit per version field:
+# 1.0.0 is 1000, 1.2.3 is 1230.
+foreach(field MAJOR MINOR PATCH TWEAK)
+  set(value "${PROJECT_VERSION_${field}}")
+  if(value STREQUAL "")
+    set(value 0)
+  endif()
+  if(value GREATER 9)
+    message(FATAL_ERROR "project(VERSION ${PROJECT_VERSION}): each field must be 0 to 9, "
+                        "the vendor version shows one digit per field")
+  endif()
+  set(TRIMIXER_VERSION_${field} ${value})
+endforeach()
+math(EXPR TRIMIXER_VENDOR_VERSION
+  "${TRIMIXER_VERSION_MAJOR} * 1000 + ${TRIMIXER_VERSION_MINOR} * 100 + ${TRIMIXER_VERSION_PATCH} * 10 + ${TRIMIXER_VERSION_TWEAK}")
+set(TRIMIXER_VERSION_QUAD
+  "${TRIMIXER_VERSION_MAJOR}.${TRIMIXER_VERSION_MINOR}.${TRIMIXER_VERSION_PATCH}.${TRIMIXER_VERSION_TWEAK}")
+
+# The texts as hosts with the published buffer sizes show them: the effect
+# name cut to 31 characters, the program name to 23.
+string(SUBSTRING "${TRIMIXER_EFFECT_NAME}" 0 31 TRIMIXER_EFFECT_NAME_SHOWN)
+string(SUBSTRING "${TRIMIXER_EFFECT_NAME}" 0 23 TRIMIXER_PROGRAM_NAME_SHOWN)
+
+set(identity_dir ${PROJECT_BINARY_DIR}/identity)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/plugin_identity.h.in ${identity_dir}/plugin_identity.h
+  @ONLY)
+add_library(trimixer_identity INTERFACE)
+target_include_directories(trimixer_identity INTERFACE ${identity_dir})
+
+# The user README shipped in the release zips.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/README.txt.in
+  ${PROJECT_BINARY_DIR}/packaging/README.txt @ONLY)
