@@ -21,7 +21,7 @@ std::optional<Subject> subjectNamed(const char* name) {
 
 template <typename Sample>
 __attribute__((noinline)) void measuredProcessing(ProcessingCase<Sample>& processing,
-                                                 Subject subject, long blocks) {
+                                                  Subject subject, long blocks) {
   for (long block = 0; block < blocks; ++block) processing.process(subject);
 }
 
@@ -36,11 +36,12 @@ void run(const PluginLibrary& library, Subject subject, std::int32_t blockSize, 
 int main(int argc, char** argv) {
   const std::optional<Subject> subject = argc == 6 ? subjectNamed(argv[2]) : std::nullopt;
   if (!subject) {
-    std::fprintf(stderr,
-                 "usage: frame_cost PLUGIN plugin|reference|vectorised float|double BLOCK BLOCKS\n");
+    std::fprintf(
+        stderr, "usage: frame_cost PLUGIN plugin|reference|vectorised float|double BLOCK BLOCKS\n");
     return 2;
   }
   try {
+    checkReferenceLoops();
     const PluginLibrary library(argv[1]);
     const std::int32_t blockSize = std::atoi(argv[4]);
     const long blocks = std::atol(argv[5]);

@@ -27,10 +27,7 @@
 
 namespace {
 
-using Chunk = std::vector<unsigned char>;
-
 constexpr std::int32_t kControlBlockSize = 256;
-constexpr std::size_t kSavedChunkSize = 260;
 constexpr char kSecondsPerFrame[] = "s/frame";
 
 std::string processingName(const char* precision, std::int32_t block, const char* settings,
@@ -79,7 +76,8 @@ class AlternatingLevel {
 
  private:
   AEffect& record_;
-  const float positions_[2] = {levelPosition(-6.0), levelPosition(0.0)};
+  const float positions_[2] = {static_cast<float>(levelPosition(-6.0)),
+                               static_cast<float>(levelPosition(0.0))};
   std::size_t next_ = 0;
 };
 
@@ -91,12 +89,8 @@ std::intptr_t saveChunk(PluginInstance& plugin, void*& data) {
 // A copy of the save, as a host keeps it.
 Chunk chunkSavedAt(const PluginLibrary& library, const ControlSettings& settings) {
   SwitchedOnInstance instance(library, kControlBlockSize);
-  applySettings(instance.plugin(), settings);
-  void* data = nullptr;
-  const std::intptr_t size = saveChunk(instance.plugin(), data);
-  if (size <= 0 || data == nullptr) return {};
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  return {bytes, bytes + size};
+  applySettings(instance.plugin, settings);
+  return saveFrom(instance.plugin);
 }
 
 // The saves of a fresh instance and of one with every control changed, loaded
@@ -126,23 +120,23 @@ class AlternatingChunks {
 
 void benchmarkSetParameter(benchmark::State& state, const PluginLibrary& library) {
   SwitchedOnInstance instance(library, kControlBlockSize);
-  AlternatingLevel level(instance.plugin());
+  AlternatingLevel level(instance.plugin);
   for (auto _ : state) level.set();
 }
 
 void benchmarkSave(benchmark::State& state, const PluginLibrary& library) {
   SwitchedOnInstance instance(library, kControlBlockSize);
   void* data = nullptr;
-  if (saveChunk(instance.plugin(), data) != static_cast<std::intptr_t>(kSavedChunkSize)) {
+  if (saveChunk(instance.plugin, data) != static_cast<std::intptr_t>(kSavedChunkSize)) {
     state.SkipWithError("the plugin does not save 260 bytes");
     return;
   }
-  for (auto _ : state) benchmark::DoNotOptimize(saveChunk(instance.plugin(), data));
+  for (auto _ : state) benchmark::DoNotOptimize(saveChunk(instance.plugin, data));
 }
 
 void benchmarkLoad(benchmark::State& state, const PluginLibrary& library) {
   SwitchedOnInstance instance(library, kControlBlockSize);
-  AlternatingChunks chunks(library, instance.plugin());
+  AlternatingChunks chunks(library, instance.plugin);
   if (!chunks.haveSavedSize()) {
     state.SkipWithError("the plugin does not save 260 bytes");
     return;
@@ -248,9 +242,8 @@ AEffect* VST_CALL countingEntry(audioMasterCallback host) {
 
 void printInstanceHeapUse(std::ostream& out, const PluginLibrary& library) {
   entryUnderMeasurement = library.requiredEntryPoint("VSTPluginMain");
-  RecordingHost host;
-  PluginInstance plugin(withoutLog(host), countingEntry);
-  const HeapCount switchingOn = heapUseOf([&] { switchOn(plugin, kControlBlockSize); });
+  HostedInstance counted(countingEntry, HostLog::dropped);
+  const HeapCount switchingOn = heapUseOf([&] { switchOn(counted.plugin, kControlBlockSize); });
   printHeapLine(out, "instance: VSTPluginMain", entryHeapUse);
   printHeapLine(out, "instance: open, sample rate, block size, resume", switchingOn);
   out << "instance: " << entryHeapUse.bytesLive + switchingOn.bytesLive
@@ -275,12 +268,12 @@ void printHeapUse(std::ostream& out, const PluginLibrary& library) {
   printInstanceHeapUse(out, library);
   SwitchedOnInstance saving(library, kControlBlockSize);
   void* saved = nullptr;
-  printFirstAndLaterHeapUse(out, "chunk save", [&] { saveChunk(saving.plugin(), saved); });
+  printFirstAndLaterHeapUse(out, "chunk save", [&] { saveChunk(saving.plugin, saved); });
   SwitchedOnInstance loading(library, kControlBlockSize);
-  AlternatingChunks chunks(library, loading.plugin());
+  AlternatingChunks chunks(library, loading.plugin);
   printFirstAndLaterHeapUse(out, "chunk load (260 bytes)", [&] { chunks.load(); });
   SwitchedOnInstance controlled(library, kControlBlockSize);
-  AlternatingLevel level(controlled.plugin());
+  AlternatingLevel level(controlled.plugin);
   printFirstAndLaterHeapUse(out, "setParameter", [&] { level.set(); });
   printProcessingHeapUse<float>(out, library);
   printProcessingHeapUse<double>(out, library);
@@ -295,6 +288,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
+    checkReferenceLoops();
     const PluginLibrary library(pluginPathFrom(argc, argv));
     registerBenchmarks(library);
     // The library keeps the reporter it makes.

@@ -1,7 +1,13 @@
 #include "processing_cases.h"
 
+#include <algorithm>
 #include <iomanip>
+#include <iterator>
+#include <limits>
 #include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -9,9 +15,7 @@ template <typename Sample>
 void fillWithNoise(ChannelBuffers<Sample>& buffers) {
   std::mt19937 random(7);
   std::uniform_real_distribution<double> sample(-1.0, 1.0);
-  for (std::size_t c = 0; c < buffers.channels(); ++c)
-    for (std::int32_t f = 0; f < buffers.frames(); ++f)
-      buffers.at(c, f) = static_cast<Sample>(sample(random));
+  buffers.fillWith([&](std::size_t, std::int32_t) { return sample(random); });
 }
 
 // Out of line, so a reference loop pays a call per block as the plugin does.
@@ -36,44 +40,80 @@ void pluginBlock(AEffect& record, double** inputs, double** outputs, std::int32_
   record.processDoubleReplacing(&record, inputs, outputs, frames);
 }
 
+template <typename Sample>
+void referenceLoopBlock(Subject subject, const MixFactors& factors, Sample** inputs,
+                        Sample** outputs, std::int32_t frames) {
+  if (subject == Subject::reference) {
+    referenceBlock(factors, inputs, outputs, frames);
+  } else {
+    vectorisedBlock(factors, inputs, outputs, frames);
+  }
+}
+
+// Noise, and on the first frames every channel at NaN, at both infinities,
+// and at the largest and lowest sample, whose mixes leave the float range
+// or overflow.
+template <typename Sample>
+ChannelBuffers<Sample> checkSignal(std::int32_t frames) {
+  ChannelBuffers<Sample> signal(kChannelCount, frames, Sample{});
+  fillWithNoise(signal);
+  using Limits = std::numeric_limits<Sample>;
+  const Sample extremes[] = {Limits::quiet_NaN(), Limits::infinity(), -Limits::infinity(),
+                             Limits::max(), Limits::lowest()};
+  for (std::int32_t frame = 0; frame < std::min<std::int32_t>(frames, 5); ++frame) {
+    for (std::size_t channel = 0; channel < kChannelCount; ++channel)
+      signal.at(channel, frame) = extremes[frame];
+  }
+  return signal;
+}
+
+template <typename Sample>
+void checkReferenceLoop(Subject subject, const ControlSettings& settings, std::int32_t frames) {
+  ChannelBuffers<Sample> inputs = checkSignal<Sample>(frames);
+  ChannelBuffers<Sample> outputs(kChannelCount, frames, Sample{});
+  const MixFactors factors = factorsFor(settings.controls);
+  referenceLoopBlock(subject, factors, inputs.pointers(), outputs.pointers(), frames);
+  std::vector<std::string> faults = strayOutputs(outputs, expectedOutputs(inputs, factors));
+  if (const auto hit = outputs.firstGuardHit()) faults.push_back("wrote " + hit->describe());
+  if (faults.empty()) return;
+  throw std::runtime_error(std::string("the ") + nameOf(subject) + " loop departs from the mix " +
+                           "reference (" + precisionName<Sample>() + ", " + settings.name + ", " +
+                           std::to_string(frames) + " frames): " + faults.front());
+}
+
+// A frame, an odd count that leaves a vector loop a tail, and every block size.
+template <typename Sample>
+void checkReferenceLoops() {
+  std::vector<std::int32_t> frameCounts = {1, 37};
+  frameCounts.insert(frameCounts.end(), std::begin(kBlockSizes), std::end(kBlockSizes));
+  for (const Subject subject : {Subject::reference, Subject::vectorised})
+    for (const ControlSettings& settings : kSettingsCases)
+      for (const std::int32_t frames : frameCounts)
+        checkReferenceLoop<Sample>(subject, settings, frames);
+}
+
 }  // namespace
 
 const char* pluginPathFrom(int argc, char** argv) {
   return argc > 1 ? argv[1] : TRIMIXER_PLUGIN_PATH;
 }
 
-float levelPosition(double decibels) { return static_cast<float>((decibels + 167.0) / 167.0); }
-
-float masterPosition(double decibels) { return static_cast<float>((decibels + 9.0) / 18.0); }
-
 void applySettings(PluginInstance& plugin, const ControlSettings& settings) {
-  for (std::int32_t pair = 0; pair < 3; ++pair) {
-    plugin.setParameter(kFirstLevel + pair, levelPosition(settings.levels[pair]));
-    plugin.setParameter(kFirstMute + pair, static_cast<float>(settings.mutes[pair]));
+  const ControlValues& controls = settings.controls;
+  for (std::int32_t pair = 0; pair < kPairCount; ++pair) {
+    const auto slot = static_cast<std::size_t>(pair);
+    plugin.setParameter(kFirstLevel + pair,
+                        static_cast<float>(levelPosition(controls.levels[slot])));
+    plugin.setParameter(kFirstMute + pair,
+                        static_cast<float>(positionOf(kFirstMute + pair, controls.mutes[slot])));
   }
-  plugin.setParameter(kMasterLevel, masterPosition(settings.master));
-  plugin.setParameter(kBusRouting, static_cast<float>(settings.routing));
-}
-
-MixFactors factorsFor(const ControlSettings& settings) {
-  return mixFactorsFor(settings.levels, settings.mutes, settings.master, settings.routing);
-}
-
-RecordingHost& withoutLog(RecordingHost& host) {
-  host.keepLog(false);
-  return host;
-}
-
-void switchOn(PluginInstance& plugin, std::int32_t blockSize) {
-  plugin.dispatch(effOpen);
-  plugin.dispatch(effSetSampleRate, 0, 0, nullptr, kSampleRate);
-  plugin.dispatch(effSetBlockSize, 0, blockSize);
-  plugin.dispatch(effMainsChanged, 0, 1);
+  plugin.setParameter(kMasterLevel, static_cast<float>(masterPosition(controls.master)));
+  plugin.setParameter(kBusRouting, static_cast<float>(positionOf(kBusRouting, controls.routing)));
 }
 
 SwitchedOnInstance::SwitchedOnInstance(const PluginLibrary& library, std::int32_t blockSize)
-    : plugin_(withoutLog(host_), library.requiredEntryPoint("VSTPluginMain")) {
-  switchOn(plugin_, blockSize);
+    : HostedInstance(library.requiredEntryPoint("VSTPluginMain"), HostLog::dropped) {
+  switchOn(plugin, blockSize);
 }
 
 const char* nameOf(Subject subject) {
@@ -92,10 +132,10 @@ template <typename Sample>
 ProcessingCase<Sample>::ProcessingCase(const PluginLibrary& library, std::int32_t blockSize,
                                        const ControlSettings& settings)
     : instance_(library, blockSize),
-      factors_(factorsFor(settings)),
+      factors_(factorsFor(settings.controls)),
       inputs_(kChannelCount, blockSize, Sample{}),
       outputs_(kChannelCount, blockSize, Sample{}) {
-  applySettings(instance_.plugin(), settings);
+  applySettings(instance_.plugin, settings);
   fillWithNoise(inputs_);
 }
 
@@ -103,17 +143,16 @@ template <typename Sample>
 void ProcessingCase<Sample>::process(Subject subject) {
   Sample** inputs = inputs_.pointers();
   Sample** outputs = outputs_.pointers();
-  switch (subject) {
-    case Subject::plugin:
-      pluginBlock(instance_.plugin().record(), inputs, outputs, frames());
-      break;
-    case Subject::reference:
-      referenceBlock(factors_, inputs, outputs, frames());
-      break;
-    case Subject::vectorised:
-      vectorisedBlock(factors_, inputs, outputs, frames());
-      break;
+  if (subject == Subject::plugin) {
+    pluginBlock(instance_.plugin.record(), inputs, outputs, frames());
+    return;
   }
+  referenceLoopBlock(subject, factors_, inputs, outputs, frames());
+}
+
+void checkReferenceLoops() {
+  checkReferenceLoops<float>();
+  checkReferenceLoops<double>();
 }
 
 void printTimesHeader(std::ostream& out) {

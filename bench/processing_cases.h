@@ -11,70 +11,41 @@
 
 #include "aeffect.h"
 #include "channel_buffers.h"
+#include "downmixer_view.h"
+#include "hosted_instance.h"
+#include "mix_reference.h"
 #include "plugin_instance.h"
 #include "plugin_library.h"
-#include "recording_host.h"
 #include "reference_mix.h"
 
-constexpr std::size_t kChannelCount = 6;
 constexpr std::int32_t kBlockSizes[] = {32, 256, 4096};
-constexpr float kSampleRate = 48000.0f;
 
 // The plugin path from the command line, else the library the build made
 // (TRIMIXER_PLUGIN_PATH, set by bench/CMakeLists.txt).
 const char* pluginPathFrom(int argc, char** argv);
 
-// Controls in the plugin's own units: levels and master in dB, mutes and
-// routing as 0 or 1.
 struct ControlSettings {
   const char* name;
-  double levels[3];
-  double mutes[3];
-  double master;
-  double routing;
+  ControlValues controls;
 };
 
 // A fresh instance's controls: busses above 1-2 silent.
-constexpr ControlSettings kDefaultSettings{"default", {0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}, 0.0, 0.0};
+inline constexpr ControlSettings kDefaultSettings{"default", {}};
 
 // All eight parameters moved from their defaults. Muting every pair leaves
 // outputs 1 and 2 silent, but the reference loops still form the mix, a mute
 // being a factor; outputs 3 to 6 pass the busses through.
-constexpr ControlSettings kEveryControlChanged{
-    "changed", {-6.0, -12.0, -3.0}, {1.0, 1.0, 1.0}, 4.5, 1.0};
+inline constexpr ControlSettings kEveryControlChanged{
+    "changed", {{-6.0, -12.0, -3.0}, {kMuted, kMuted, kMuted}, 4.5, kBussesPassed}};
 
-constexpr ControlSettings kSettingsCases[] = {kDefaultSettings, kEveryControlChanged};
-
-// Host parameter indices.
-constexpr std::int32_t kFirstLevel = 0;
-constexpr std::int32_t kFirstMute = 3;
-constexpr std::int32_t kMasterLevel = 6;
-constexpr std::int32_t kBusRouting = 7;
-
-// The normalised positions a host sends for a level and for the master.
-float levelPosition(double decibels);
-float masterPosition(double decibels);
+inline constexpr ControlSettings kSettingsCases[] = {kDefaultSettings, kEveryControlChanged};
 
 void applySettings(PluginInstance& plugin, const ControlSettings& settings);
-MixFactors factorsFor(const ControlSettings& settings);
 
-// The host keeps no log of the plugin's calls, as in any long run. Returns
-// the host, so a PluginInstance can be built on it with nothing logged.
-RecordingHost& withoutLog(RecordingHost& host);
-
-// What a host does before it sends audio: open, sample rate, block size, resume.
-void switchOn(PluginInstance& plugin, std::int32_t blockSize);
-
-// An instance of the library's VSTPluginMain, switched on.
-class SwitchedOnInstance {
- public:
+// An instance of the library's VSTPluginMain, switched on, whose host keeps
+// no log of the plugin's calls, as in any long run.
+struct SwitchedOnInstance : HostedInstance {
   SwitchedOnInstance(const PluginLibrary& library, std::int32_t blockSize);
-
-  PluginInstance& plugin() { return plugin_; }
-
- private:
-  RecordingHost host_;
-  PluginInstance plugin_;
 };
 
 enum class Subject { plugin, reference, vectorised };
@@ -109,6 +80,12 @@ class ProcessingCase {
 
 extern template class ProcessingCase<float>;
 extern template class ProcessingCase<double>;
+
+// Runs both reference loops at every setting on inputs that hold non-finite
+// values and the largest samples as well as noise, and compares every output
+// with the mix reference. Throws std::runtime_error naming the first loop that
+// departs from it, so that nothing is timed against a wrong yardstick.
+void checkReferenceLoops();
 
 // Nanoseconds per frame of each subject in one case.
 struct CaseTimes {

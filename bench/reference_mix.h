@@ -1,48 +1,16 @@
-// The downmixer's arithmetic written as a plain loop over the host's six
-// buffers, the yardstick for the plugin's per-frame cost: inputs with
+// The downmixer's arithmetic written as plain loops over the host's six
+// buffers, the yardsticks for the plugin's per-frame cost: inputs with
 // non-finite values replaced by 0, the two mixed sums formed as the plugin
 // forms them, the pass-through products, every output sanitised and, on the
-// float path, written as the plugin writes floats.
+// float path, written as the plugin writes floats. Both are checked against
+// the mix reference before anything is timed (checkReferenceLoops).
 #pragma once
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <type_traits>
 
-struct MixFactors {
-  double pairGain[3] = {1.0, 1.0, 1.0};
-  double pairOn[3] = {1.0, 1.0, 1.0};
-  double masterGain = 1.0;
-  double busPass = 0.0;
-};
-
-// The factors the plugin derives from its controls (levels in dB, mutes and
-// routing as control values).
-inline MixFactors mixFactorsFor(const double levels[3], const double mutes[3], double master,
-                                double routing) {
-  MixFactors factors;
-  for (int pair = 0; pair < 3; ++pair) {
-    factors.pairGain[pair] = std::pow(10.0, levels[pair] / 20.0);
-    factors.pairOn[pair] = 1.0 - mutes[pair];
-  }
-  factors.masterGain = std::pow(10.0, master / 20.0);
-  factors.busPass = routing;
-  return factors;
-}
-
-inline double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
-
-template <typename Sample>
-inline Sample asHostSample(double value) {
-  if constexpr (std::is_same_v<Sample, float>) {
-    constexpr double kLargest = std::numeric_limits<float>::max();
-    return static_cast<float>(std::min(std::max(value, -kLargest), kLargest));
-  } else {
-    return value;
-  }
-}
+#include "mix_reference.h"
 
 // Frame by frame, as a host's buffers are usually walked.
 template <typename Sample>
@@ -53,12 +21,13 @@ void referenceMix(const MixFactors& f, Sample** inputs, Sample** outputs, std::i
     const double left = ((x[0] * f.pairGain[0] * f.pairOn[0] + x[2] * f.pairGain[1] * f.pairOn[1]) +
                          x[4] * f.pairGain[2] * f.pairOn[2]) *
                         f.masterGain;
-    const double right = ((x[1] * f.pairGain[0] * f.pairOn[0] + x[3] * f.pairGain[1] * f.pairOn[1]) +
-                          x[5] * f.pairGain[2] * f.pairOn[2]) *
-                         f.masterGain;
-    outputs[0][j] = asHostSample<Sample>(finiteOrZero(left));
-    outputs[1][j] = asHostSample<Sample>(finiteOrZero(right));
-    for (int i = 2; i < 6; ++i) outputs[i][j] = asHostSample<Sample>(finiteOrZero(x[i] * f.busPass));
+    const double right =
+        ((x[1] * f.pairGain[0] * f.pairOn[0] + x[3] * f.pairGain[1] * f.pairOn[1]) +
+         x[5] * f.pairGain[2] * f.pairOn[2]) *
+        f.masterGain;
+    outputs[0][j] = hostSample<Sample>(finiteOrZero(left));
+    outputs[1][j] = hostSample<Sample>(finiteOrZero(right));
+    for (int i = 2; i < 6; ++i) outputs[i][j] = hostSample<Sample>(finiteOrZero(x[i] * f.busPass));
   }
 }
 
@@ -81,15 +50,17 @@ void vectorisableReferenceMix(const MixFactors& f, Sample** inputs, Sample** out
   Sample* __restrict out5 = outputs[5];
   const double w0 = f.pairGain[0], o0 = f.pairOn[0], w1 = f.pairGain[1], o1 = f.pairOn[1];
   const double w2 = f.pairGain[2], o2 = f.pairOn[2], master = f.masterGain, bus = f.busPass;
-  const auto clean = [](double v) { return std::fabs(v) <= std::numeric_limits<double>::max() ? v : 0.0; };
+  const auto clean = [](double v) {
+    return std::fabs(v) <= std::numeric_limits<double>::max() ? v : 0.0;
+  };
   for (std::int32_t j = 0; j < frames; ++j) {
     const double x0 = clean(in0[j]), x1 = clean(in1[j]), x2 = clean(in2[j]);
     const double x3 = clean(in3[j]), x4 = clean(in4[j]), x5 = clean(in5[j]);
-    out0[j] = asHostSample<Sample>(clean(((x0 * w0 * o0 + x2 * w1 * o1) + x4 * w2 * o2) * master));
-    out1[j] = asHostSample<Sample>(clean(((x1 * w0 * o0 + x3 * w1 * o1) + x5 * w2 * o2) * master));
-    out2[j] = asHostSample<Sample>(clean(x2 * bus));
-    out3[j] = asHostSample<Sample>(clean(x3 * bus));
-    out4[j] = asHostSample<Sample>(clean(x4 * bus));
-    out5[j] = asHostSample<Sample>(clean(x5 * bus));
+    out0[j] = hostSample<Sample>(clean(((x0 * w0 * o0 + x2 * w1 * o1) + x4 * w2 * o2) * master));
+    out1[j] = hostSample<Sample>(clean(((x1 * w0 * o0 + x3 * w1 * o1) + x5 * w2 * o2) * master));
+    out2[j] = hostSample<Sample>(clean(x2 * bus));
+    out3[j] = hostSample<Sample>(clean(x3 * bus));
+    out4[j] = hostSample<Sample>(clean(x4 * bus));
+    out5[j] = hostSample<Sample>(clean(x5 * bus));
   }
 }

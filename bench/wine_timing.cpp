@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
+    checkReferenceLoops();
     const PluginLibrary library(pluginPathFrom(argc, argv));
     std::cout << "Plugin against the reference loops, median of " << kRuns << " runs of "
               << kFramesPerRun << " frames\n";

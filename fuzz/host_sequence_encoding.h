@@ -43,6 +43,7 @@ constexpr std::uint8_t kOpcodeMask = 0x7F;
 // Process mode bits.
 constexpr std::uint8_t kProcessInPlace = 1 << 0;
 constexpr std::uint8_t kProcessAccumulating = 1 << 1;  // float only
+constexpr std::uint8_t kProcessMisaligned = 1 << 2;    // channels start a sample off alignment
 
 // A payload is a u16 byte count and that many bytes: the text that
 // effSetProgramName, effString2Parameter and effCanDo read, or the chunk that

@@ -11,7 +11,6 @@
 
 #include "host_sequence_encoding.h"
 #include "plugin_harness.h"
-#include "shell/host_text.h"
 #include "text_reply.h"
 
 namespace {
@@ -45,10 +44,12 @@ PointerUse pointerUse(std::int32_t opcode) {
     case effGetErrorText:
     case effGetVendorString:
     case effGetProductString:
-    case effShellGetNextPlugin: return PointerUse::TextOut;
+    case effShellGetNextPlugin:
+      return PointerUse::TextOut;
     case effSetProgramName:
     case effString2Parameter:
-    case effCanDo: return PointerUse::TextIn;
+    case effCanDo:
+      return PointerUse::TextIn;
     case effProcessEvents:
     case effGetInputProperties:
     case effGetOutputProperties:
@@ -63,27 +64,18 @@ PointerUse pointerUse(std::int32_t opcode) {
     case effGetMidiProgramCategory:
     case effGetMidiKeyName:
     case effBeginLoadBank:
-    case effBeginLoadProgram: return PointerUse::Structure;
-    case effEditGetRect: return PointerUse::PointerOut;
-    case effGetSpeakerArrangement: return PointerUse::SpeakerArrangement;
-    case effGetChunk: return PointerUse::ChunkOut;
-    case effSetChunk: return PointerUse::ChunkIn;
-    default: return PointerUse::None;
-  }
-}
-
-// The bytes a text opcode may write, its terminating zero included; 0 for an
-// opcode the plugin documents no limit for.
-std::size_t documentedTextLimit(std::int32_t opcode) {
-  switch (opcode) {
-    case effGetParamName: return hostTextLimit(HostText::ParameterName);
-    case effGetParamLabel: return hostTextLimit(HostText::ParameterLabel);
-    case effGetParamDisplay: return hostTextLimit(HostText::ParameterDisplay);
-    case effGetProgramName: return hostTextLimit(HostText::ProgramName);
-    case effGetEffectName: return hostTextLimit(HostText::EffectName);
-    case effGetVendorString: return hostTextLimit(HostText::VendorString);
-    case effGetProductString: return hostTextLimit(HostText::ProductString);
-    default: return 0;
+    case effBeginLoadProgram:
+      return PointerUse::Structure;
+    case effEditGetRect:
+      return PointerUse::PointerOut;
+    case effGetSpeakerArrangement:
+      return PointerUse::SpeakerArrangement;
+    case effGetChunk:
+      return PointerUse::ChunkOut;
+    case effSetChunk:
+      return PointerUse::ChunkIn;
+    default:
+      return PointerUse::None;
   }
 }
 
@@ -115,13 +107,27 @@ class SequencePlayer {
 
   void playStep() {
     switch (static_cast<HostAction>(reader_.take<std::uint8_t>() % kHostActionCount)) {
-      case HostAction::Dispatch: dispatch(readDispatchStep()); break;
-      case HostAction::SetParameter: setParameter(); break;
-      case HostAction::GetParameter: plugin().getParameter(reader_.take<std::int32_t>()); break;
-      case HostAction::LoadSavedCopy: loadSavedCopy(reader_.take<std::int32_t>()); break;
-      case HostAction::LoadLiveSave: loadLiveSave(reader_.take<std::int32_t>()); break;
-      case HostAction::ProcessFloat: process<float>(); break;
-      case HostAction::ProcessDouble: process<double>(); break;
+      case HostAction::Dispatch:
+        dispatch(readDispatchStep());
+        break;
+      case HostAction::SetParameter:
+        setParameter();
+        break;
+      case HostAction::GetParameter:
+        plugin().getParameter(reader_.take<std::int32_t>());
+        break;
+      case HostAction::LoadSavedCopy:
+        loadSavedCopy(reader_.take<std::int32_t>());
+        break;
+      case HostAction::LoadLiveSave:
+        loadLiveSave(reader_.take<std::int32_t>());
+        break;
+      case HostAction::ProcessFloat:
+        process<float>();
+        break;
+      case HostAction::ProcessDouble:
+        process<double>();
+        break;
     }
   }
 
@@ -138,13 +144,19 @@ class SequencePlayer {
   void dispatch(DispatchStep step) {
     if (step.opcode == effClose) return;  // only the last step closes
     switch (pointerUse(step.opcode)) {
-      case PointerUse::None: send(step, nullptr); break;
-      case PointerUse::TextOut: readText(step); break;
+      case PointerUse::None:
+        send(step, nullptr);
+        break;
+      case PointerUse::TextOut:
+        readText(step);
+        break;
       case PointerUse::TextIn:
         step.payload.push_back('\0');
         send(step, step.payload.data());
         break;
-      case PointerUse::Structure: sendStructure(step); break;
+      case PointerUse::Structure:
+        sendStructure(step);
+        break;
       case PointerUse::PointerOut: {
         void* location = nullptr;
         send(step, &location);
@@ -157,7 +169,9 @@ class SequencePlayer {
         send(step, &outputArrangement);
         break;
       }
-      case PointerUse::ChunkOut: save(step); break;
+      case PointerUse::ChunkOut:
+        save(step);
+        break;
       case PointerUse::ChunkIn:
         load(step.payload.data(), step.payload.size(), step.index, step.opt);
         break;
@@ -171,7 +185,7 @@ class SequencePlayer {
   void readText(const DispatchStep& step) {
     TextReply reply(kTextBufferBytes);
     send(step, reply.buffer());
-    const std::size_t limit = documentedTextLimit(step.opcode);
+    const std::size_t limit = textLimitOf(step.opcode);
     if (limit != 0) requireWithinLimit(reply, limit);
   }
 
@@ -206,7 +220,7 @@ class SequencePlayer {
   }
 
   void loadLiveSave(std::int32_t presetFlag) {
-    if (liveSave_ != nullptr) load(liveSave_, kChunkBytes, presetFlag);
+    if (liveSave_ != nullptr) load(liveSave_, kSavedChunkSize, presetFlag);
   }
 
   // Inputs are finite whenever the amplitude is.
@@ -215,9 +229,12 @@ class SequencePlayer {
     const std::int32_t frames = reader_.take<std::uint16_t>() % (kMaxFrames + 1);
     const auto mode = reader_.take<std::uint8_t>();
     const auto amplitude = reader_.take<Sample>();
-    const BlockRequest request{frames, static_cast<double>(amplitude),
-                               (mode & kProcessInPlace) != 0, (mode & kProcessAccumulating) != 0,
-                               std::isfinite(amplitude) && !nonFiniteLoaded_};
+    const BlockRequest request{frames,
+                               static_cast<double>(amplitude),
+                               (mode & kProcessInPlace) != 0,
+                               (mode & kProcessAccumulating) != 0,
+                               std::isfinite(amplitude) && !nonFiniteLoaded_,
+                               (mode & kProcessMisaligned) != 0 ? std::size_t{1} : 0};
     processCheckedBlock<Sample>(plugin(), request);
   }
 

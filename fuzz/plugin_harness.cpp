@@ -3,21 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "channel_buffers.h"
 
 namespace {
-
-constexpr float kStateMarker = -1000.0f;
-constexpr std::size_t kChannelCount = 6;
-
-float storedFloat(const void* data, std::size_t index) {
-  float value;
-  std::memcpy(&value, static_cast<const unsigned char*>(data) + index * sizeof value, sizeof value);
-  return value;
-}
 
 // A fixed, uneven pattern within [-1, 1], different on every channel.
 double inputPattern(std::size_t channel, std::int32_t frame) {
@@ -26,10 +17,11 @@ double inputPattern(std::size_t channel, std::int32_t frame) {
 }
 
 template <typename Sample>
-void fillInputs(ChannelBuffers<Sample>& inputs, double amplitude) {
-  for (std::size_t channel = 0; channel < inputs.channels(); ++channel)
-    for (std::int32_t frame = 0; frame < inputs.frames(); ++frame)
-      inputs.at(channel, frame) = static_cast<Sample>(amplitude * inputPattern(channel, frame));
+void requireIntactGuards(const ChannelBuffers<Sample>& buffers, const char* which) {
+  const auto hit = buffers.firstGuardHit();
+  if (!hit) return;
+  std::fprintf(stderr, "==== %s buffers: %s\n", which, hit->describe().c_str());
+  propertyBroken("processing writes nothing outside the frames it was given");
 }
 
 // Names the first sample that is not finite, so a report shows where it went wrong.
@@ -70,11 +62,12 @@ SavedChunk saveChunk(PluginInstance& plugin, std::int32_t presetFlag, std::intpt
                      float opt) {
   void* data = nullptr;
   const std::intptr_t byteCount = plugin.dispatch(effGetChunk, presetFlag, value, &data, opt);
-  require(byteCount == static_cast<std::intptr_t>(kChunkBytes), "a save is 260 bytes");
+  require(byteCount == static_cast<std::intptr_t>(kSavedChunkSize), "a save is 260 bytes");
   require(data != nullptr, "a save hands out its data");
-  require(storedFloat(data, 0) == kStateMarker, "a save starts with the marker");
   const auto* bytes = static_cast<const std::uint8_t*>(data);
-  return {std::vector<std::uint8_t>(bytes, bytes + kChunkBytes), data};
+  Chunk saved(bytes, bytes + kSavedChunkSize);
+  require(startsWithMarker(saved), "a save starts with the marker");
+  return {std::move(saved), data};
 }
 
 void loadChunk(PluginInstance& plugin, void* data, std::size_t byteCount, std::int32_t presetFlag,
@@ -85,11 +78,8 @@ void loadChunk(PluginInstance& plugin, void* data, std::size_t byteCount, std::i
 }
 
 std::vector<float> loadableValues(const void* data, std::size_t byteCount) {
-  const std::size_t floats = byteCount / sizeof(float);
-  if (floats == 0 || storedFloat(data, 0) != kStateMarker) return {};
-  std::vector<float> values(std::min(floats - 1, kSavedValueCount));
-  for (std::size_t i = 0; i < values.size(); ++i) values[i] = storedFloat(data, i + 1);
-  return values;
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  return valuesALoadTakes(Chunk(bytes, bytes + byteCount));
 }
 
 bool allFinite(const std::vector<float>& values) {
@@ -99,13 +89,16 @@ bool allFinite(const std::vector<float>& values) {
 
 template <typename Sample>
 void processCheckedBlock(PluginInstance& plugin, const BlockRequest& request) {
-  ChannelBuffers<Sample> inputs(kChannelCount, request.frames, Sample{});
-  fillInputs(inputs, request.amplitude);
-  ChannelBuffers<Sample> separateOutputs(kChannelCount, request.frames, Sample{});
+  ChannelBuffers<Sample> inputs(kChannelCount, request.frames, Sample{}, request.misalignment);
+  inputs.fillWith([&](std::size_t channel, std::int32_t frame) {
+    return request.amplitude * inputPattern(channel, frame);
+  });
+  ChannelBuffers<Sample> separateOutputs(kChannelCount, request.frames, Sample{},
+                                         request.misalignment);
   ChannelBuffers<Sample>& outputs = request.inPlace ? inputs : separateOutputs;
   runProcessCall(plugin, inputs, outputs, request.accumulating);
-  require(inputs.guardsIntact() && outputs.guardsIntact(),
-          "processing writes nothing past the frame count");
+  requireIntactGuards(inputs, "input");
+  requireIntactGuards(outputs, "output");
   if (request.outputsMustBeFinite) requireFiniteOutputs(outputs);
 }
 

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "aeffect.h"
+#include "downmixer_view.h"
+#include "hosted_instance.h"
 #include "plugin_instance.h"
-#include "recording_host.h"
+#include "state_chunks.h"
 
 // Linked in from the instrumented plugin library; hosts look it up by this name.
 extern "C" AEffect* VST_CALL VSTPluginMain(audioMasterCallback audioMaster);
@@ -22,20 +24,14 @@ inline void require(bool holds, const char* what) {
   if (!holds) propertyBroken(what);
 }
 
-// One instance made through the entry point for a host of its own; the
-// instance is closed before its host goes.
-struct HostedPlugin {
-  RecordingHost host;
-  PluginInstance plugin{host, VSTPluginMain};
+// One instance made through the instrumented entry point for a host of its own.
+struct HostedPlugin : HostedInstance {
+  HostedPlugin() : HostedInstance(VSTPluginMain) {}
 };
 
-// The saved state: the marker, then control values 1 to 64.
-constexpr std::size_t kSavedValueCount = 64;
-constexpr std::size_t kChunkBytes = (kSavedValueCount + 1) * sizeof(float);
-
 struct SavedChunk {
-  std::vector<std::uint8_t> bytes;  // the host's copy
-  void* pluginBuffer = nullptr;     // the plugin's own buffer, valid until its next load
+  Chunk bytes;                   // the host's copy
+  void* pluginBuffer = nullptr;  // the plugin's own buffer, valid until its next load
 };
 
 // Saves through effGetChunk and requires a 260-byte chunk that starts with
@@ -47,8 +43,7 @@ SavedChunk saveChunk(PluginInstance& plugin, std::int32_t presetFlag = 0, std::i
 void loadChunk(PluginInstance& plugin, void* data, std::size_t byteCount,
                std::int32_t presetFlag = 0, float opt = 0.0f);
 
-// The values a load takes from a chunk: those after the marker, at most 64;
-// none when the chunk is shorter than the marker or starts otherwise.
+// The values a load takes from byteCount bytes at data; see valuesALoadTakes.
 std::vector<float> loadableValues(const void* data, std::size_t byteCount);
 
 bool allFinite(const std::vector<float>& values);
@@ -59,10 +54,11 @@ struct BlockRequest {
   bool inPlace;
   bool accumulating;  // the float path's accumulating process call
   bool outputsMustBeFinite;
+  std::size_t misalignment = 0;  // samples every channel starts off the allocator's alignment
 };
 
 // Processes one block through buffers of 6 inputs and 6 outputs, then
-// requires that nothing was written past the frame count and, when asked,
-// that every output sample is finite.
+// requires that nothing was written outside the frames and, when asked, that
+// every output sample is finite.
 template <typename Sample>
 void processCheckedBlock(PluginInstance& plugin, const BlockRequest& request);

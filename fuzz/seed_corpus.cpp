@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -17,26 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "downmixer_view.h"
 #include "host_sequence_encoding.h"
+#include "hosted_instance.h"
+#include "state_chunks.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-constexpr float kStateMarker = -1000.0f;
-
-Bytes floatBytes(const std::vector<float>& values) {
-  Bytes bytes(values.size() * sizeof(float));
-  std::memcpy(bytes.data(), values.data(), bytes.size());
-  return bytes;
-}
-
-// The marker, then control values 1 to 64: those given, the rest 0.
-Bytes stateChunk(std::vector<float> values) {
-  values.resize(64, 0.0f);
-  values.insert(values.begin(), kStateMarker);
-  return floatBytes(values);
-}
+using Bytes = Chunk;
 
 Bytes prefix(const Bytes& bytes, std::size_t count) {
   return {bytes.begin(), bytes.begin() + count};
@@ -52,20 +39,20 @@ void write(const std::filesystem::path& file, const Bytes& bytes) {
 }
 
 Bytes everyControlChanged() {
-  Bytes chunk = stateChunk({-12.3f, -83.5f, -167.0f, 1.0f, 1.0f, 1.0f, 6.5f, 1.0f, 0.25f});
-  const Bytes lastValue = floatBytes({-3.0f});
+  Bytes chunk = savedChunkOf({-12.3f, -83.5f, -167.0f, 1.0f, 1.0f, 1.0f, 6.5f, 1.0f, 0.25f});
+  const Bytes lastValue = bytesOf({-3.0f});
   std::copy(lastValue.begin(), lastValue.end(), chunk.end() - 4);
   return chunk;
 }
 
 void writeStateLoadSeeds(const std::filesystem::path& directory) {
   const Bytes changed = everyControlChanged();
-  write(directory / "fresh", stateChunk({}));
+  write(directory / "fresh", savedChunkOf({}));
   write(directory / "every_control_changed", changed);
   for (std::size_t length : {0, 3, 4, 8, 131})
     write(directory / ("cut_to_" + std::to_string(length)), prefix(changed, length));
   Bytes overlong = changed;
-  const Bytes extra = floatBytes(std::vector<float>(10, 2.0f));
+  const Bytes extra = bytesOf(std::vector<float>(10, 2.0f));
   overlong.insert(overlong.end(), extra.begin(), extra.end());
   write(directory / "overlong_300", overlong);
   Bytes unmarked = changed;
@@ -73,14 +60,14 @@ void writeStateLoadSeeds(const std::filesystem::path& directory) {
   write(directory / "unmarked", unmarked);
   constexpr float kInfinity = std::numeric_limits<float>::infinity();
   write(directory / "not_finite",
-        stateChunk({std::numeric_limits<float>::quiet_NaN(), kInfinity, -kInfinity, kInfinity, 0.0f,
-                    0.0f, std::numeric_limits<float>::quiet_NaN(), -kInfinity}));
+        savedChunkOf({std::numeric_limits<float>::quiet_NaN(), kInfinity, -kInfinity, kInfinity,
+                      0.0f, 0.0f, std::numeric_limits<float>::quiet_NaN(), -kInfinity}));
 }
 
 void switchOn(SequenceWriter& steps) {
   steps.dispatch(effOpen);
-  steps.dispatch(effSetSampleRate, 0, 0, 48000.0f);
-  steps.dispatch(effSetBlockSize, 0, 512);
+  steps.dispatch(effSetSampleRate, 0, 0, kSampleRate);
+  steps.dispatch(effSetBlockSize, 0, kBlockSize);
   steps.dispatch(effMainsChanged, 0, 1);
 }
 
@@ -90,6 +77,8 @@ Bytes switchOnProcessOff() {
   steps.processFloat(512, 0, 0.5f);
   steps.processDouble(512, kProcessInPlace, 0.25);
   steps.processFloat(64, kProcessAccumulating, 1.0f);
+  steps.processDouble(33, kProcessMisaligned, 0.5);
+  steps.processFloat(33, kProcessMisaligned | kProcessInPlace, 0.5f);
   steps.processFloat(0, 0, 1.0f);
   steps.dispatch(effMainsChanged, 0, 0);
   return steps.bytes();
@@ -98,13 +87,13 @@ Bytes switchOnProcessOff() {
 Bytes parametersSaveLoad() {
   SequenceWriter steps;
   switchOn(steps);
-  const float positions[] = {0.3f, 0.6f, 0.9f, 1.0f, 0.0f, 1.0f, 0.75f, 1.0f};
-  for (std::int32_t index = 0; index < 8; ++index) {
+  const float positions[kParameterCount] = {0.3f, 0.6f, 0.9f, 1.0f, 0.0f, 1.0f, 0.75f, 1.0f};
+  for (std::int32_t index = 0; index < kParameterCount; ++index) {
     steps.setParameter(index, positions[index]);
     steps.getParameter(index);
   }
   steps.setParameter(-1, 0.5f);
-  steps.setParameter(8, 0.5f);
+  steps.setParameter(kParameterCount, 0.5f);
   steps.setParameter(0, std::numeric_limits<float>::quiet_NaN());
   steps.setParameter(6, std::numeric_limits<float>::infinity());
   steps.dispatch(effGetChunk);
@@ -117,7 +106,8 @@ Bytes parametersSaveLoad() {
 
 Bytes textQueries() {
   SequenceWriter steps;
-  for (std::int32_t index : {-1, 0, 3, 6, 7, 8}) {
+  for (std::int32_t index :
+       {-1, kFirstLevel, kFirstMute, kMasterLevel, kBusRouting, kParameterCount}) {
     steps.dispatch(effGetParamName, index);
     steps.dispatch(effGetParamLabel, index);
     steps.dispatch(effGetParamDisplay, index);

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <vector>
 
 #include "plugin_harness.h"
@@ -15,9 +14,10 @@ namespace {
 
 constexpr std::int32_t kBlockFrames = 64;
 
-// Normalised positions for the eight parameters of a used instance: every
-// control away from its default.
-constexpr float kMovedParameters[] = {0.3f, 0.6f, 0.9f, 1.0f, 0.0f, 1.0f, 0.75f, 1.0f};
+// Normalised positions for the parameters of a used instance: every control
+// away from its default.
+constexpr float kMovedParameters[kParameterCount] = {0.3f, 0.6f, 0.9f,  1.0f,
+                                                     0.0f, 1.0f, 0.75f, 1.0f};
 
 bool sameValue(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
@@ -38,36 +38,30 @@ void processFiniteBlocks(PluginInstance& plugin, bool outputsMustBeFinite) {
   processCheckedBlock<double>(plugin, request);
 }
 
-void checkLoad(PluginInstance& plugin, const std::vector<float>& before,
-               std::vector<std::uint8_t> chunk) {
+void checkLoad(PluginInstance& plugin, const std::vector<float>& before, Chunk chunk) {
   loadChunk(plugin, chunk.data(), chunk.size());
   const SavedChunk saved = saveChunk(plugin);
-  const std::vector<float> held = loadableValues(saved.bytes.data(), saved.bytes.size());
-  require(sameValues(held, expectedAfterLoad(before, loadableValues(chunk.data(), chunk.size()))),
+  const std::vector<float> held = valuesALoadTakes(saved.bytes);
+  require(sameValues(held, expectedAfterLoad(before, valuesALoadTakes(chunk))),
           "a load stores the values it holds and leaves the others");
   processFiniteBlocks(plugin, allFinite(held));
 }
 
-void checkFreshInstance(const std::vector<std::uint8_t>& chunk) {
+void checkFreshInstance(const Chunk& chunk) {
   HostedPlugin fresh;
   checkLoad(fresh.plugin, std::vector<float>(kSavedValueCount, 0.0f), chunk);
 }
 
 // Opened, switched on, every parameter moved, a block processed and saved.
 std::vector<float> useLikeAHost(PluginInstance& plugin) {
-  plugin.dispatch(effOpen);
-  plugin.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
-  plugin.dispatch(effSetBlockSize, 0, kBlockFrames);
-  plugin.dispatch(effMainsChanged, 0, 1);
-  for (std::int32_t index = 0; index < static_cast<std::int32_t>(std::size(kMovedParameters));
-       ++index)
+  switchOn(plugin, kBlockFrames);
+  for (std::int32_t index = 0; index < kParameterCount; ++index)
     plugin.setParameter(index, kMovedParameters[index]);
   processFiniteBlocks(plugin, true);
-  const SavedChunk saved = saveChunk(plugin);
-  return loadableValues(saved.bytes.data(), saved.bytes.size());
+  return valuesALoadTakes(saveChunk(plugin).bytes);
 }
 
-void checkUsedInstance(const std::vector<std::uint8_t>& chunk) {
+void checkUsedInstance(const Chunk& chunk) {
   HostedPlugin used;
   const std::vector<float> before = useLikeAHost(used.plugin);
   checkLoad(used.plugin, before, chunk);
@@ -78,7 +72,7 @@ void checkUsedInstance(const std::vector<std::uint8_t>& chunk) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // An owned copy of exactly the input's size, so that reading past the byte
   // count is caught.
-  const std::vector<std::uint8_t> chunk(data, data + size);
+  const Chunk chunk(data, data + size);
   checkFreshInstance(chunk);
   checkUsedInstance(chunk);
   return 0;

@@ -40,7 +40,7 @@ const FixedAnswer kFixedAnswers[] = {
     {"program categories", effGetNumProgramCategories, 0, 0, 0},
     {"plug category", effGetPlugCategory, 0, 0, 0},
     {"bypass", effSetBypass, 0, 1, 0},
-    {"vendor version", effGetVendorVersion, 0, 0, 1000},
+    {"vendor version", effGetVendorVersion, 0, 0, kIdentity.vendorVersion},
     {"tail size", effGetTailSize, 0, 0, 0},
     {"interface version", effGetVstVersion, 0, 0, kVstVersion},
     {"current MIDI program", effGetCurrentMidiProgram, 0, 0, -1},
@@ -70,9 +70,8 @@ TEST_F(DispatcherTest, AnswersZeroToOpcodesItDoesNotKnow) {
 
 TEST_F(DispatcherTest, HasNoEditor) {
   const std::array<std::int32_t, 12> editorOpcodes = {
-      effEditGetRect, effEditOpen, effEditClose,   effEditDraw,   effEditMouse, effEditKey,
-      effEditIdle,    effEditTop,  effEditSleep,   effEditKeyDown, effEditKeyUp,
-      effSetEditKnobMode};
+      effEditGetRect, effEditOpen, effEditClose, effEditDraw,    effEditMouse, effEditKey,
+      effEditIdle,    effEditTop,  effEditSleep, effEditKeyDown, effEditKeyUp, effSetEditKnobMode};
   for (std::int32_t opcode : editorOpcodes) {
     SCOPED_TRACE(opcode);
     EXPECT_EQ(plugin.dispatch(opcode), 0);
@@ -87,10 +86,17 @@ TEST_F(DispatcherTest, HasNoEditor) {
 TEST_F(DispatcherTest, WantsOnlyMidiEvents) {
   EXPECT_EQ(canDo("receiveVstMidiEvent"), 1);
 
-  const char* declined[] = {"receiveVstEvents", "sendVstEvents",       "sendVstMidiEvent",
-                            "receiveVstTimeInfo", "offline",           "midiProgramNames",
-                            "bypass",            "",                   "receiveVstMidiEven",
-                            "receiveVstMidiEvents", "ReceiveVstMidiEvent"};
+  const char* declined[] = {"receiveVstEvents",
+                            "sendVstEvents",
+                            "sendVstMidiEvent",
+                            "receiveVstTimeInfo",
+                            "offline",
+                            "midiProgramNames",
+                            "bypass",
+                            "",
+                            "receiveVstMidiEven",
+                            "receiveVstMidiEvents",
+                            "ReceiveVstMidiEvent"};
   for (const char* capability : declined) {
     SCOPED_TRACE(capability);
     EXPECT_EQ(canDo(capability), -1);
@@ -118,8 +124,8 @@ TEST_F(DispatcherTest, RenamesTheProgramOnly) {
 
   EXPECT_EQ(plugin.readText(effGetProgramName, kProgramNameLimit).text(), "Live mix");
   EXPECT_EQ(plugin.readText(effGetEffectName, kEffectNameLimit).text(),
-            cutToLimit(kEffectName, kEffectNameLimit));
-  EXPECT_EQ(plugin.readText(effGetProductString, kProductStringLimit).text(), kEffectName);
+            cutToLimit(kIdentity.effectName, kEffectNameLimit));
+  EXPECT_EQ(plugin.readText(effGetProductString, kProductStringLimit).text(), kIdentity.product);
 }
 
 TEST_F(DispatcherTest, CutsALongProgramNameWhenReadBack) {

@@ -3,6 +3,7 @@
 // living side by side.
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 
 #include "plugin_under_test.h"
@@ -21,7 +22,7 @@ TEST_P(EntryPointTest, CreatesAWorkingInstance) {
   PluginInstance plugin(host, entry());
 
   EXPECT_EQ(plugin.record().magic, kEffectMagic);
-  EXPECT_EQ(plugin.readText(effGetVendorString, kVendorStringLimit).text(), kVendor);
+  EXPECT_EQ(plugin.readText(effGetVendorString, kVendorStringLimit).text(), kIdentity.vendor);
   plugin.setParameter(0, 0.5f);
   EXPECT_EQ(plugin.readText(effGetParamDisplay, kParameterDisplayLimit).text(), "-83.50");
 }
@@ -55,14 +56,13 @@ TEST_F(FreshInstanceTest, RecordDeclaresTheDownmixer) {
   const AEffect& record = plugin.record();
 
   EXPECT_EQ(record.magic, kEffectMagic);
-  EXPECT_EQ(record.numPrograms, 1);
+  EXPECT_EQ(record.numPrograms, kProgramCount);
   EXPECT_EQ(record.numParams, kParameterCount);
-  EXPECT_EQ(record.numInputs, 6);
-  EXPECT_EQ(record.numOutputs, 6);
-  EXPECT_EQ(record.flags,
-            effFlagsCanReplacing | effFlagsProgramChunks | effFlagsCanDoubleReplacing);
-  EXPECT_EQ(record.uniqueID, 0);
-  EXPECT_EQ(record.version, 1);
+  EXPECT_EQ(record.numInputs, static_cast<std::int32_t>(kChannelCount));
+  EXPECT_EQ(record.numOutputs, static_cast<std::int32_t>(kChannelCount));
+  EXPECT_EQ(record.flags, kRecordFlags);
+  EXPECT_EQ(record.uniqueID, kUniqueId);
+  EXPECT_EQ(record.version, kPluginVersion);
   EXPECT_EQ(record.initialDelay, 0);
   EXPECT_EQ(record.ioRatio, 1.0f);
   EXPECT_NE(record.object, nullptr);
@@ -108,7 +108,7 @@ TEST(SeveralInstances, KeepTheirOwnSettingsAndHosts) {
 
   EXPECT_FLOAT_EQ(second.getParameter(0), 1.0f);
   EXPECT_EQ(second.readText(effGetProgramName, kProgramNameLimit).text(),
-            cutToLimit(kEffectName, kProgramNameLimit));
+            cutToLimit(kIdentity.effectName, kProgramNameLimit));
   EXPECT_FALSE(firstHost.calls().empty());
   EXPECT_TRUE(secondHost.calls().empty());
 }
@@ -121,7 +121,7 @@ TEST(SeveralInstances, OutliveEachOther) {
     EXPECT_EQ(closed.close(), 1);
   }
 
-  EXPECT_EQ(survivor.readText(effGetVendorString, kVendorStringLimit).text(), kVendor);
+  EXPECT_EQ(survivor.readText(effGetVendorString, kVendorStringLimit).text(), kIdentity.vendor);
   survivor.setParameter(6, 1.0f);
   EXPECT_FLOAT_EQ(survivor.getParameter(6), 1.0f);
 }

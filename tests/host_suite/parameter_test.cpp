@@ -27,34 +27,22 @@ class ParameterTest : public HostedPluginTest {
   }
 };
 
-struct DeclaredParameter {
-  const char* name;
-  const char* label;
-  const char* display;
-  float position;
-};
-
-const DeclaredParameter kDeclaredParameters[kParameterCount] = {
-    {"level stereo 1", "dB", "0.00", 1.0f},
-    {"level stereo 2", "dB", "0.00", 1.0f},
-    {"level stereo 3", "dB", "0.00", 1.0f},
-    {"mute stereo 1", "", "unmute", 0.0f},
-    {"mute stereo 2", "", "unmute", 0.0f},
-    {"mute stereo 3", "", "unmute", 0.0f},
-    {"master level", "dB", "0.00", 0.5f},
-    {"busses silent after mixer", "", "mute all busses above 1-2", 0.0f},
-};
+// Every control starts at the value 0: a numeric one shows it with two
+// decimals, a list its first entry.
+std::string defaultDisplay(const ParameterView& parameter) {
+  return parameter.isList() ? parameter.entries[0] : "0.00";
+}
 
 TEST_F(ParameterTest, FreshInstanceShowsDeclaredParametersAtTheirDefaults) {
   for (std::int32_t index = 0; index < kParameterCount; ++index) {
     SCOPED_TRACE(index);
-    const DeclaredParameter& declared = kDeclaredParameters[index];
+    const ParameterView& declared = kParameters[index];
     EXPECT_EQ(plugin.readText(effGetParamName, kParameterNameLimit, index).text(),
               cutToLimit(declared.name, kParameterNameLimit));
     EXPECT_EQ(plugin.readText(effGetParamLabel, kParameterLabelLimit, index).text(),
               declared.label);
-    EXPECT_EQ(display(index), cutToLimit(declared.display, kParameterDisplayLimit));
-    EXPECT_EQ(plugin.getParameter(index), declared.position);
+    EXPECT_EQ(display(index), cutToLimit(defaultDisplay(declared), kParameterDisplayLimit));
+    EXPECT_EQ(plugin.getParameter(index), positionOf(index, 0.0));
   }
 }
 

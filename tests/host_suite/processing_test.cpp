@@ -8,16 +8,15 @@
 #include <type_traits>
 #include <vector>
 
-#include "mix_reference.h"
+#include "mix_expectations.h"
 #include "plugin_under_test.h"
 
 namespace {
 
-// Tempo and signature, playing, recording, position, in this order.
 std::vector<HostCall> blockTimeRequests(AEffect* effect) {
-  return {timeRequest(effect, kVstTempoValid | kVstTimeSigValid),
-          timeRequest(effect, kVstTransportPlaying), timeRequest(effect, kVstTransportRecording),
-          timeRequest(effect, kVstPpqPosValid)};
+  std::vector<HostCall> requests;
+  for (std::intptr_t mask : kBlockTimeRequestMasks) requests.push_back(timeRequest(effect, mask));
+  return requests;
 }
 
 using SwitchingTest = HostedPluginTest;
@@ -30,7 +29,7 @@ TEST_F(SwitchingTest, SwitchingOnWantsMidiBeforeAskingForTheTempo) {
     host.clearCalls();
     plugin.dispatch(effMainsChanged, 0, 1);
     const std::vector<HostCall> expected = {{effect, audioMasterWantMidi, 0, 1, nullptr, 0.0f},
-                                            timeRequest(effect, kVstTempoValid)};
+                                            timeRequest(effect, kInitialisationTimeRequestMask)};
     EXPECT_EQ(host.calls(), expected);
     plugin.dispatch(effMainsChanged, 0, 0);
   }
@@ -57,7 +56,7 @@ TEST_F(SwitchedOnTest, AccumulatingProcessChangesNoOutput) {
   for (std::size_t channel = 0; channel < kChannelCount; ++channel) {
     EXPECT_EQ(outputs.channel(channel), std::vector<float>(64, 0.25f));
   }
-  EXPECT_TRUE(outputs.guardsIntact());
+  EXPECT_TRUE(intactGuards(outputs));
   EXPECT_TRUE(host.calls().empty());
 }
 
@@ -77,7 +76,7 @@ TYPED_TEST_SUITE(ProcessingTest, SampleTypes, SampleTypeName);
 TYPED_TEST(ProcessingTest, SumsThePairsAndSilencesTheBussesAtTheDefaults) {
   for (std::int32_t frames : {0, 1, 64, 1000}) {
     SCOPED_TRACE(::testing::Message() << frames << " frames");
-    expectMix<TypeParam>(this->plugin, frames, MixSettings{});
+    expectMix<TypeParam>(this->plugin, frames, MixFactors{});
   }
 }
 
@@ -89,12 +88,12 @@ struct ParameterChange {
 struct MixCase {
   const char* what;
   std::vector<ParameterChange> changes;
-  MixSettings mix;
+  MixFactors mix;
   int mixUlps;
 };
 
-constexpr double kMutedPosition = 1.0;
-constexpr double kPassThroughPosition = 1.0;
+const double kMutedPosition = positionOf(kFirstMute, kMuted);
+const double kPassThroughPosition = positionOf(kBusRouting, kBussesPassed);
 
 const MixCase kMixCases[] = {
     {"pair 2 muted, busses passed through",
@@ -169,7 +168,43 @@ TYPED_TEST(ProcessingTest, ProcessesInPlace) {
   this->plugin.process(buffers, buffers);
 
   expectOutputs(buffers, expectedOutputs(testSignal<TypeParam>(256), kBussesPassedThrough));
-  EXPECT_TRUE(buffers.guardsIntact());
+  EXPECT_TRUE(intactGuards(buffers));
+}
+
+// Hosts may hand out parts of larger buffers, whose starts lie off the
+// alignment the allocator gives, and inputs and outputs aligned differently.
+struct BufferPlacement {
+  const char* what;
+  std::size_t inputMisalignment;
+  std::size_t outputMisalignment;
+};
+
+const BufferPlacement kPlacements[] = {
+    {"inputs one sample off", 1, 0},
+    {"outputs one sample off", 0, 1},
+    {"both one sample off", 1, 1},
+    {"inputs three and outputs two samples off", 3, 2},
+};
+
+TYPED_TEST(ProcessingTest, MixesBuffersThatStartOffTheirAlignment) {
+  this->plugin.setParameter(kBusRouting, static_cast<float>(kPassThroughPosition));
+  for (const BufferPlacement& placement : kPlacements) {
+    SCOPED_TRACE(placement.what);
+    ChannelBuffers<TypeParam> inputs = testSignal<TypeParam>(61, placement.inputMisalignment);
+    const ChannelBuffers<TypeParam> outputs =
+        processed(this->plugin, inputs, placement.outputMisalignment);
+
+    expectOutputs(outputs, expectedOutputs(inputs, kBussesPassedThrough));
+  }
+}
+
+TYPED_TEST(ProcessingTest, ProcessesMisalignedBuffersInPlace) {
+  this->plugin.setParameter(kBusRouting, static_cast<float>(kPassThroughPosition));
+  ChannelBuffers<TypeParam> buffers = testSignal<TypeParam>(61, 1);
+  this->plugin.process(buffers, buffers);
+
+  expectOutputs(buffers, expectedOutputs(testSignal<TypeParam>(61), kBussesPassedThrough));
+  EXPECT_TRUE(intactGuards(buffers));
 }
 
 TYPED_TEST(ProcessingTest, WritesSilenceWhenOpenedButNotYetSwitchedOn) {
@@ -225,7 +260,7 @@ TYPED_TEST(ProcessingTest, MixesAlikeWhateverTheHostTimeSays) {
     this->host.provideTimeInfo(situation.provided);
     this->host.timeInfo() = situation.time;
     this->host.clearCalls();
-    expectMix<TypeParam>(this->plugin, 64, MixSettings{});
+    expectMix<TypeParam>(this->plugin, 64, MixFactors{});
 
     EXPECT_EQ(this->host.calls(), blockTimeRequests(&this->plugin.record()));
   }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "mix_reference.h"
+#include "mix_expectations.h"
 #include "plugin_under_test.h"
 #include "state_chunks.h"
 
@@ -95,7 +95,7 @@ TEST_F(StateTest, ShowsRestoredValuesWithoutStepOrRange) {
 struct RestoredMix {
   const char* what;
   std::vector<float> values;
-  MixSettings mix;
+  MixFactors mix;
   int mixUlps;
 };
 
@@ -177,8 +177,9 @@ TEST_F(StateTest, IgnoresNullLocationsAndNegativeSizes) {
   Chunk chunk = savedChunkOf(kBaseValues);
   load(chunk);
 
-  EXPECT_EQ(plugin.dispatch(effSetChunk, 0, 260, nullptr), 260);
-  EXPECT_EQ(plugin.dispatch(effSetChunk, 0, -260, savedChunkOf({-6.0f}).data()), -260);
+  const auto size = static_cast<std::intptr_t>(kSavedChunkSize);
+  EXPECT_EQ(plugin.dispatch(effSetChunk, 0, size, nullptr), size);
+  EXPECT_EQ(plugin.dispatch(effSetChunk, 0, -size, savedChunkOf({-6.0f}).data()), -size);
   EXPECT_EQ(plugin.dispatch(effGetChunk, 0, 0, nullptr), 0);
   EXPECT_EQ(save(), chunk);
 }

@@ -28,19 +28,21 @@ struct TextCase {
 
 const TextCase kTexts[] = {
     {"effect name", effGetEffectName, 0, kEffectNameLimit,
-     cutToLimit(kEffectName, kEffectNameLimit), 1},
-    {"product", effGetProductString, 0, kProductStringLimit, kEffectName, 1},
-    {"vendor", effGetVendorString, 0, kVendorStringLimit, kVendor, 1},
+     cutToLimit(kIdentity.effectName, kEffectNameLimit), 1},
+    {"product", effGetProductString, 0, kProductStringLimit, kIdentity.product, 1},
+    {"vendor", effGetVendorString, 0, kVendorStringLimit, kIdentity.vendor, 1},
     {"program name", effGetProgramName, 0, kProgramNameLimit,
-     cutToLimit(kEffectName, kProgramNameLimit), 0},
-    {"longest parameter name", effGetParamName, 7, kParameterNameLimit,
-     "busses silent after mixer", 0},
-    {"parameter label", effGetParamLabel, 0, kParameterLabelLimit, "dB", 0},
-    {"empty parameter label", effGetParamLabel, 7, kParameterLabelLimit, "", 0},
-    {"numeric display", effGetParamDisplay, 0, kParameterDisplayLimit, "0.00", 0},
-    {"list display", effGetParamDisplay, 3, kParameterDisplayLimit, "unmute", 0},
-    {"long list display", effGetParamDisplay, 7, kParameterDisplayLimit,
-     cutToLimit("mute all busses above 1-2", kParameterDisplayLimit), 0},
+     cutToLimit(kIdentity.effectName, kProgramNameLimit), 0},
+    {"longest parameter name", effGetParamName, kBusRouting, kParameterNameLimit,
+     kParameters[kBusRouting].name, 0},
+    {"parameter label", effGetParamLabel, kFirstLevel, kParameterLabelLimit,
+     kParameters[kFirstLevel].label, 0},
+    {"empty parameter label", effGetParamLabel, kBusRouting, kParameterLabelLimit, "", 0},
+    {"numeric display", effGetParamDisplay, kFirstLevel, kParameterDisplayLimit, "0.00", 0},
+    {"list display", effGetParamDisplay, kFirstMute, kParameterDisplayLimit,
+     kParameters[kFirstMute].entries[0], 0},
+    {"long list display", effGetParamDisplay, kBusRouting, kParameterDisplayLimit,
+     cutToLimit(kParameters[kBusRouting].entries[0], kParameterDisplayLimit), 0},
 };
 
 TEST_F(HostTextTest, WritesEachTextWithinItsLimitWithoutPadding) {
@@ -54,23 +56,24 @@ TEST_F(HostTextTest, WritesEachTextWithinItsLimitWithoutPadding) {
 }
 
 TEST_F(HostTextTest, CutsTheLongestDisplayAfterAChange) {
-  plugin.setParameter(7, 1.0f);
+  plugin.setParameter(kBusRouting, static_cast<float>(positionOf(kBusRouting, kBussesPassed)));
 
-  const TextReply reply = plugin.readText(effGetParamDisplay, kParameterDisplayLimit, 7);
-  EXPECT_EQ(reply.text(), cutToLimit("pass through all busses", kParameterDisplayLimit));
+  const TextReply reply = plugin.readText(effGetParamDisplay, kParameterDisplayLimit, kBusRouting);
+  EXPECT_EQ(reply.text(), cutToLimit(kParameters[kBusRouting].entries[1], kParameterDisplayLimit));
   EXPECT_TRUE(reply.restUntouched());
 }
 
 TEST_F(HostTextTest, NeverWritesThroughANullBuffer) {
   const std::array<std::int32_t, 7> textOpcodes = {
-      effGetProgramName, effGetParamLabel,    effGetParamDisplay, effGetParamName,
-      effGetEffectName,  effGetVendorString,  effGetProductString};
+      effGetProgramName, effGetParamLabel,   effGetParamDisplay, effGetParamName,
+      effGetEffectName,  effGetVendorString, effGetProductString};
   for (std::int32_t opcode : textOpcodes) {
     plugin.dispatch(opcode, 0, 0, nullptr);
   }
 
-  EXPECT_EQ(plugin.readText(effGetVendorString, kVendorStringLimit).text(), kVendor);
-  EXPECT_EQ(plugin.readText(effGetParamName, kParameterNameLimit).text(), "level stereo 1");
+  EXPECT_EQ(plugin.readText(effGetVendorString, kVendorStringLimit).text(), kIdentity.vendor);
+  EXPECT_EQ(plugin.readText(effGetParamName, kParameterNameLimit).text(),
+            kParameters[kFirstLevel].name);
 }
 
 // What each text opcode shows, by a key such as "display of parameter 3".
@@ -132,13 +135,9 @@ const ExtremeValue kExtremeValues[] = {
 };
 
 std::string displayOf(std::int32_t index, const ExtremeValue& extreme) {
-  if (index >= kFirstMute && index < kMasterLevel) {
-    return extreme.selectsSecondEntry ? "mute" : "unmute";
-  }
-  if (index == kBusRouting) {
-    return extreme.selectsSecondEntry ? "pass through all busses" : "mute all busses above 1-2";
-  }
-  return extreme.numericDisplay;
+  const ParameterView& parameter = kParameters[index];
+  if (!parameter.isList()) return extreme.numericDisplay;
+  return parameter.entries[extreme.selectsSecondEntry ? 1 : 0];
 }
 
 TEST_F(TextLimitTest, KeepsEveryTextWithinItsLimitAtExtremeRestoredValues) {

@@ -16,9 +16,11 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "heap_usage.h"
+#include "mix_reference.h"
 #include "plugin_under_test.h"
 #include "state_chunks.h"
 #include "stress_support.h"
@@ -30,6 +32,8 @@ constexpr std::int64_t kDefaultBlocks = 300000;
 constexpr std::int32_t kLongestBlock = 256;
 constexpr double kNewInstanceChance = 0.02;
 constexpr double kExoticInputShare = 0.01;
+// Channels start this many samples off the allocator's alignment at most.
+constexpr std::int32_t kMostMisalignment = 3;
 // Between warm-up and end the heap may differ by what the long-lived instance
 // and host keep for their last actions: the state stream holds the last
 // chunk loaded or saved, the program name the last one set, the host log's
@@ -41,13 +45,20 @@ using Check = ::testing::AssertionResult;
 float anyFloat(Random& random) {
   const float sign = chance(random, 0.5) ? 1.0f : -1.0f;
   switch (uniformInt(random, 0, 9)) {
-    case 0: return std::numeric_limits<float>::quiet_NaN();
-    case 1: return sign * std::numeric_limits<float>::infinity();
-    case 2: return sign * std::numeric_limits<float>::max();
-    case 3: return sign * std::numeric_limits<float>::denorm_min();
-    case 4: return sign * static_cast<float>(std::pow(10.0, uniformReal(random, -38.0, 38.0)));
-    case 5: return static_cast<float>(uniformReal(random, -200.0, 20.0));
-    default: return static_cast<float>(uniformReal(random, 0.0, 1.0));
+    case 0:
+      return std::numeric_limits<float>::quiet_NaN();
+    case 1:
+      return sign * std::numeric_limits<float>::infinity();
+    case 2:
+      return sign * std::numeric_limits<float>::max();
+    case 3:
+      return sign * std::numeric_limits<float>::denorm_min();
+    case 4:
+      return sign * static_cast<float>(std::pow(10.0, uniformReal(random, -38.0, 38.0)));
+    case 5:
+      return static_cast<float>(uniformReal(random, -200.0, 20.0));
+    default:
+      return static_cast<float>(uniformReal(random, 0.0, 1.0));
   }
 }
 
@@ -59,7 +70,10 @@ std::vector<float> anyFloats(Random& random, std::size_t count) {
 
 std::int32_t anyParameterIndex(Random& random) {
   if (chance(random, 0.8)) return uniformInt(random, 0, kParameterCount - 1);
-  const std::int32_t outOfRange[] = {-1, kParameterCount, 127, 128,
+  const std::int32_t outOfRange[] = {-1,
+                                     kParameterCount,
+                                     127,
+                                     128,
                                      std::numeric_limits<std::int32_t>::min(),
                                      std::numeric_limits<std::int32_t>::max()};
   return outOfRange[uniformInt(random, 0, 5)];
@@ -83,15 +97,9 @@ Check wellFormedSave(const Chunk& saved) {
   if (saved.size() == kSavedChunkSize && startsWithMarker(saved)) {
     return ::testing::AssertionSuccess();
   }
-  return ::testing::AssertionFailure() << "a save of " << saved.size() << " bytes "
-                                       << (startsWithMarker(saved) ? "with" : "without")
-                                       << " the marker";
-}
-
-// What the float path writes for a double-path output.
-float asFloatOutput(double wide) {
-  constexpr double kLargest = std::numeric_limits<float>::max();
-  return static_cast<float>(std::min(std::max(wide, -kLargest), kLargest));
+  return ::testing::AssertionFailure()
+         << "a save of " << saved.size() << " bytes "
+         << (startsWithMarker(saved) ? "with" : "without") << " the marker";
 }
 
 struct SoakCounts {
@@ -133,8 +141,10 @@ class Soak {
         load(plugin);
         return ::testing::AssertionSuccess();
       case 5:
-      case 6: return save(plugin);
-      case 7: return readAnyText(plugin);
+      case 6:
+        return save(plugin);
+      case 7:
+        return readAnyText(plugin);
       case 8: {
         const std::string name = anyProgramName(random_);
         plugin.dispatch(effSetProgramName, 0, 0, const_cast<char*>(name.c_str()));
@@ -161,14 +171,17 @@ class Soak {
   // Valid, saved before, truncated, random or overlong.
   Chunk anyChunk() {
     switch (uniformInt(random_, 0, 4)) {
-      case 0: return chunkOf(anyFloats(random_, kSavedValueCount));
-      case 1: return lastSaved_;
+      case 0:
+        return chunkOf(anyFloats(random_, kSavedValueCount));
+      case 1:
+        return lastSaved_;
       case 2: {
         Chunk whole = chance(random_, 0.5) ? lastSaved_ : savedChunkOf(anyFloats(random_, 8));
         whole.resize(static_cast<std::size_t>(uniformInt(random_, 0, kSavedChunkSize - 1)));
         return whole;
       }
-      case 3: return anyBytes(random_);
+      case 3:
+        return anyBytes(random_);
       default:
         return chunkOf(anyFloats(random_, static_cast<std::size_t>(uniformInt(random_, 65, 128))));
     }
@@ -187,40 +200,56 @@ class Soak {
   }
 
   // The same inputs through the float path, then the double path; either may
-  // run in place.
+  // run in place, and on channels that start off the allocator's alignment.
   Check processBlock(PluginInstance& plugin, RecordingHost& host) {
     const std::int32_t frames = uniformInt(random_, 0, kLongestBlock);
     const std::size_t offset = noise_.anyOffset(random_);
-    const ChannelBuffers<float> floats = processed(
-        plugin, noise_.block<float>(kChannelCount, frames, offset), chance(random_, 0.25));
-    const ChannelBuffers<double> doubles = processed(
-        plugin, noise_.block<double>(kChannelCount, frames, offset), chance(random_, 0.25));
+    const ChannelBuffers<float> floats = processed<float>(plugin, frames, offset);
+    const ChannelBuffers<double> doubles = processed<double>(plugin, frames, offset);
     // The log would otherwise grow by four time requests per call.
     host.clearCalls();
     return pathsAgree(floats, doubles);
   }
 
   template <typename Sample>
-  static ChannelBuffers<Sample> processed(PluginInstance& plugin, ChannelBuffers<Sample> inputs,
-                                          bool inPlace) {
-    if (inPlace) {
+  ChannelBuffers<Sample> processed(PluginInstance& plugin, std::int32_t frames,
+                                   std::size_t offset) {
+    ChannelBuffers<Sample> inputs =
+        noise_.block<Sample>(kChannelCount, frames, offset, anyMisalignment());
+    if (chance(random_, 0.25)) {
       plugin.process(inputs, inputs);
       return inputs;
     }
-    ChannelBuffers<Sample> outputs(kChannelCount, inputs.frames(), Sample{0.25});
+    ChannelBuffers<Sample> outputs(kChannelCount, frames, Sample{0.25}, anyMisalignment());
     plugin.process(inputs, outputs);
     return outputs;
   }
 
-  Check pathsAgree(const ChannelBuffers<float>& floats, const ChannelBuffers<double>& doubles) {
-    if (!floats.guardsIntact() || !doubles.guardsIntact()) {
-      return ::testing::AssertionFailure() << "a write past the frame count";
+  std::size_t anyMisalignment() {
+    return static_cast<std::size_t>(uniformInt(random_, 0, kMostMisalignment));
+  }
+
+  static Check intactGuards(const ChannelBuffers<float>& floats,
+                            const ChannelBuffers<double>& doubles) {
+    const std::pair<const char*, std::optional<GuardHit>> paths[] = {
+        {"float", floats.firstGuardHit()}, {"double", doubles.firstGuardHit()}};
+    for (const auto& [path, hit] : paths) {
+      if (hit) {
+        return ::testing::AssertionFailure()
+               << "the " << path << " path wrote a guard sample: " << hit->describe();
+      }
     }
+    return ::testing::AssertionSuccess();
+  }
+
+  Check pathsAgree(const ChannelBuffers<float>& floats, const ChannelBuffers<double>& doubles) {
+    const Check guarded = intactGuards(floats, doubles);
+    if (!guarded) return guarded;
     for (std::size_t channel = 0; channel < kChannelCount; ++channel) {
       for (std::int32_t frame = 0; frame < floats.frames(); ++frame) {
         const double wide = doubles.at(channel, frame);
         const float narrow = floats.at(channel, frame);
-        if (!std::isfinite(wide) || !std::isfinite(narrow) || narrow != asFloatOutput(wide)) {
+        if (!std::isfinite(wide) || !std::isfinite(narrow) || narrow != hostSample<float>(wide)) {
           return ::testing::AssertionFailure()
                  << "output " << channel << ", frame " << frame << ": double path " << wide
                  << ", float path " << narrow;

@@ -47,7 +47,8 @@ NoiseTable::NoiseTable(Random& random, double exoticShare) : samples_(kNoiseSamp
 }
 
 std::size_t NoiseTable::anyOffset(Random& random) const {
-  return static_cast<std::size_t>(uniformInt(random, 0, static_cast<std::int32_t>(kNoiseSamples - 1)));
+  return static_cast<std::size_t>(
+      uniformInt(random, 0, static_cast<std::int32_t>(kNoiseSamples - 1)));
 }
 
 float NoiseTable::sampleAt(std::size_t offset, std::size_t channel, std::int32_t frame) const {

@@ -33,14 +33,11 @@ class NoiseTable {
   // Channels of frames read from the table from offset on, each channel from
   // its own place; the same samples for both sample types.
   template <typename Sample>
-  ChannelBuffers<Sample> block(std::size_t channels, std::int32_t frames,
-                               std::size_t offset) const {
-    ChannelBuffers<Sample> buffers(channels, frames, Sample{});
-    for (std::size_t channel = 0; channel < channels; ++channel) {
-      for (std::int32_t frame = 0; frame < frames; ++frame) {
-        buffers.at(channel, frame) = static_cast<Sample>(sampleAt(offset, channel, frame));
-      }
-    }
+  ChannelBuffers<Sample> block(std::size_t channels, std::int32_t frames, std::size_t offset,
+                               std::size_t misalignment = 0) const {
+    ChannelBuffers<Sample> buffers(channels, frames, Sample{}, misalignment);
+    buffers.fillWith(
+        [&](std::size_t channel, std::int32_t frame) { return sampleAt(offset, channel, frame); });
     return buffers;
   }
 

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "mix_reference.h"
+#include "mix_expectations.h"
 #include "plugin_under_test.h"
 #include "state_chunks.h"
 #include "stress_support.h"
@@ -39,30 +39,18 @@ constexpr double kLargestBus = 1.0;
 // Far below one control step, above the rounding of a position to float.
 constexpr double kPositionTolerance = 1e-6;
 
-struct ControlRange {
-  double lowest;
-  double highest;
-};
-
-ControlRange rangeOf(std::int32_t index) {
-  if (index < kFirstMute) return {-167.0, 0.0};
-  if (index == kMasterLevel) return {-9.0, 9.0};
-  return {0.0, 1.0};
-}
-
 // Control values within each control's range, as a host's own saves hold.
 std::vector<float> valuesWithinRanges(Random& random) {
   std::vector<float> values;
-  for (std::int32_t index = 0; index < kParameterCount; ++index) {
-    const ControlRange range = rangeOf(index);
-    values.push_back(static_cast<float>(uniformReal(random, range.lowest, range.highest)));
+  for (const ParameterView& parameter : kParameters) {
+    values.push_back(static_cast<float>(uniformReal(random, parameter.minimum, parameter.maximum)));
   }
   return values;
 }
 
 template <typename Sample>
 std::string outOfBoundOutput(const ChannelBuffers<Sample>& outputs) {
-  if (!outputs.guardsIntact()) return "a write past the frame count";
+  if (const auto hit = outputs.firstGuardHit()) return "a guard sample written: " + hit->describe();
   for (std::size_t channel = 0; channel < outputs.channels(); ++channel) {
     const double bound = channel < 2 ? kLargestMix : kLargestBus;
     for (std::int32_t frame = 0; frame < outputs.frames(); ++frame) {
@@ -99,8 +87,8 @@ class AudioThread {
   template <typename Sample>
   std::string processBlock() {
     const std::int32_t frames = uniformInt(random_, 1, kLongestBlock);
-    ChannelBuffers<Sample> inputs = noise_.block<Sample>(kChannelCount, frames,
-                                                         noise_.anyOffset(random_));
+    ChannelBuffers<Sample> inputs =
+        noise_.block<Sample>(kChannelCount, frames, noise_.anyOffset(random_));
     ChannelBuffers<Sample> outputs(kChannelCount, frames, Sample{0.25});
     plugin_.process(inputs, outputs);
     // Only this thread makes the plugin call the host while both run.
@@ -134,12 +122,18 @@ class ControlThread {
  private:
   std::string act() {
     switch (uniformInt(random_, 0, 5)) {
-      case 0: return setParameter();
-      case 1: return compareParameterText();
-      case 2: return compareProgramName();
-      case 3: return compareSaves();
-      case 4: return loadIntoBoth();
-      default: return renameBoth();
+      case 0:
+        return setParameter();
+      case 1:
+        return compareParameterText();
+      case 2:
+        return compareProgramName();
+      case 3:
+        return compareSaves();
+      case 4:
+        return loadIntoBoth();
+      default:
+        return renameBoth();
     }
   }
 

@@ -6,6 +6,8 @@
 #include <limits>
 #include <vector>
 
+#include "channel_buffers.h"
+#include "mix_reference.h"
 #include "recording_effect.h"
 
 namespace {
@@ -20,57 +22,57 @@ struct DoublingEffect : RecordingEffect {
   }
 };
 
+// Channel i, frame j holds first + 10 i + j.
 template <typename Sample>
-struct Buffers {
-  std::vector<std::vector<Sample>> data;
-  std::vector<Sample*> pointers;
-  Buffers(int channels, int frames, Sample first)
-      : data(channels, std::vector<Sample>(frames)), pointers(channels) {
-    for (int i = 0; i < channels; ++i) {
-      for (int j = 0; j < frames; ++j) data[i][j] = first + static_cast<Sample>(10 * i + j);
-      pointers[i] = data[i].data();
-    }
-  }
-};
+ChannelBuffers<Sample> numbered(std::size_t channels, std::int32_t frames, Sample first) {
+  ChannelBuffers<Sample> buffers(channels, frames, Sample{});
+  buffers.fillWith([first](std::size_t channel, std::int32_t frame) {
+    return first + static_cast<Sample>(10 * channel + static_cast<std::size_t>(frame));
+  });
+  return buffers;
+}
 
 TEST(BlockLoop, RunsTheBlockSectionOnceEvenForAnEmptyBlock) {
   DoublingEffect effect;
-  Buffers<float> io(6, 4, 1.0f);
-  runBlock(effect, io.pointers.data(), io.pointers.data(), 0, 6);
-  runBlock(effect, io.pointers.data(), io.pointers.data(), -5, 6);
+  ChannelBuffers<float> io = numbered<float>(6, 4, 1.0f);
+  runBlock(effect, io.pointers(), io.pointers(), 0, 6);
+  runBlock(effect, io.pointers(), io.pointers(), -5, 6);
   EXPECT_EQ(effect.blockRuns, 2);
   EXPECT_EQ(effect.sampleRuns, 0);
-  EXPECT_EQ(io.data[0][0], 1.0f);
+  EXPECT_EQ(io.at(0, 0), 1.0f);
+  EXPECT_TRUE(io.guardsIntact());
 }
 
 TEST(BlockLoop, SixChannelsInPlaceCarryWhatTheSectionLeft) {
   DoublingEffect effect;
-  Buffers<double> io(6, 5, 0.25);
-  runBlock(effect, io.pointers.data(), io.pointers.data(), 5, 6);
+  ChannelBuffers<double> io = numbered<double>(6, 5, 0.25);
+  runBlock(effect, io.pointers(), io.pointers(), 5, 6);
   EXPECT_EQ(effect.blockRuns, 1);
   EXPECT_EQ(effect.sampleRuns, 5);
   for (int i = 0; i < 6; ++i)
-    for (int j = 0; j < 5; ++j) EXPECT_EQ(io.data[i][j], 2.0 * (0.25 + 10 * i + j));
+    for (int j = 0; j < 5; ++j) EXPECT_EQ(io.at(i, j), 2.0 * (0.25 + 10 * i + j));
+  EXPECT_TRUE(io.guardsIntact());
   EXPECT_EQ(effect.seenChannel0, (std::vector<double>{0.25, 1.25, 2.25, 3.25, 4.25}));
 }
 
 TEST(BlockLoop, StereoMovesOnlyTwoChannels) {
   DoublingEffect effect;
-  Buffers<float> in(2, 3, 1.0f);
-  Buffers<float> out(3, 3, -7.0f);
-  runBlock(effect, in.pointers.data(), out.pointers.data(), 3, 2);
-  EXPECT_EQ(out.data[0], (std::vector<float>{2, 4, 6}));
-  EXPECT_EQ(out.data[1], (std::vector<float>{22, 24, 26}));
-  EXPECT_EQ(out.data[2], (std::vector<float>{13, 14, 15}));  // untouched
+  ChannelBuffers<float> in = numbered<float>(2, 3, 1.0f);
+  ChannelBuffers<float> out = numbered<float>(3, 3, -7.0f);
+  runBlock(effect, in.pointers(), out.pointers(), 3, 2);
+  EXPECT_EQ(out.channel(0), (std::vector<float>{2, 4, 6}));
+  EXPECT_EQ(out.channel(1), (std::vector<float>{22, 24, 26}));
+  EXPECT_EQ(out.channel(2), (std::vector<float>{13, 14, 15}));  // untouched
+  EXPECT_TRUE(out.guardsIntact());
 }
 
 TEST(BlockLoop, FloatPathRoundsEachOutputToFloat) {
   struct ThirdEffect : RecordingEffect {
     void sampleSection() override { channels[0] = 1.0 / 3.0; }
   } effect;
-  Buffers<float> io(1, 1, 0.0f);
-  runBlock(effect, io.pointers.data(), io.pointers.data(), 1, 1);
-  EXPECT_EQ(io.data[0][0], static_cast<float>(1.0 / 3.0));
+  ChannelBuffers<float> io(1, 1, 0.0f);
+  runBlock(effect, io.pointers(), io.pointers(), 1, 1);
+  EXPECT_EQ(io.at(0, 0), static_cast<float>(1.0 / 3.0));
 }
 
 TEST(BlockLoop, FloatPathWritesValuesBeyondTheFloatRangeAsTheLargestFloat) {
@@ -80,13 +82,13 @@ TEST(BlockLoop, FloatPathWritesValuesBeyondTheFloatRangeAsTheLargestFloat) {
       channels[1] = -3.5e38;
     }
   } effect;
-  Buffers<float> floats(2, 1, 0.0f);
-  runBlock(effect, floats.pointers.data(), floats.pointers.data(), 1, 2);
-  EXPECT_EQ(floats.data[0][0], std::numeric_limits<float>::max());
-  EXPECT_EQ(floats.data[1][0], -std::numeric_limits<float>::max());
-  Buffers<double> doubles(2, 1, 0.0);
-  runBlock(effect, doubles.pointers.data(), doubles.pointers.data(), 1, 2);
-  EXPECT_EQ(doubles.data[0][0], 1e300);
+  ChannelBuffers<float> floats(2, 1, 0.0f);
+  runBlock(effect, floats.pointers(), floats.pointers(), 1, 2);
+  EXPECT_EQ(floats.at(0, 0), std::numeric_limits<float>::max());
+  EXPECT_EQ(floats.at(1, 0), -std::numeric_limits<float>::max());
+  ChannelBuffers<double> doubles(2, 1, 0.0);
+  runBlock(effect, doubles.pointers(), doubles.pointers(), 1, 2);
+  EXPECT_EQ(doubles.at(0, 0), 1e300);
 }
 
 TEST(BlockLoop, NoChannelsStillRunsTheSectionPerFrame) {
@@ -98,9 +100,9 @@ TEST(BlockLoop, NoChannelsStillRunsTheSectionPerFrame) {
 TEST(BlockLoop, ChannelVariablesKeepTheirValuesBetweenBlocks) {
   DoublingEffect effect;
   effect.channels[10] = 3.0;
-  Buffers<double> io(2, 2, 1.0);
-  runBlock(effect, io.pointers.data(), io.pointers.data(), 2, 2);
-  runBlock(effect, io.pointers.data(), io.pointers.data(), 2, 2);
+  ChannelBuffers<double> io = numbered<double>(2, 2, 1.0);
+  runBlock(effect, io.pointers(), io.pointers(), 2, 2);
+  runBlock(effect, io.pointers(), io.pointers(), 2, 2);
   EXPECT_EQ(effect.channels[10], 3.0 * 16);
 }
 
@@ -123,25 +125,23 @@ struct StereoPinnedEffect : PinnedEffect {
 
 template <typename Sample, typename Process>
 void expectSameChannelsMoved(Process process) {
-  FakeHost host;
-  Instance<PinnedEffect> six;
-  Instance<StereoPinnedEffect> two;
+  RecordingHost host;
+  Instance<PinnedEffect> six(host);
+  Instance<StereoPinnedEffect> two(host);
   ASSERT_EQ(two.record->numInputs, 2);
-  Buffers<Sample> sixIo(6, 2, 1);
-  Buffers<Sample> twoIo(6, 2, 1);
-  process(six.record, sixIo.pointers.data());
-  process(two.record, twoIo.pointers.data());
-  EXPECT_EQ(sixIo.data, twoIo.data);
-  EXPECT_EQ(twoIo.data[0][1], 4);
+  ChannelBuffers<Sample> sixIo = numbered<Sample>(6, 2, 1);
+  ChannelBuffers<Sample> twoIo = numbered<Sample>(6, 2, 1);
+  process(six.record, sixIo.pointers());
+  process(two.record, twoIo.pointers());
+  EXPECT_EQ(samplesOf(sixIo), samplesOf(twoIo));
+  EXPECT_EQ(twoIo.at(0, 1), 4);
 }
 
 TEST(ProcessingCallbacks, ShareTheChannelCountOfTheFirstCall) {
-  expectSameChannelsMoved<float>([](AEffect* record, float** io) {
-    record->processReplacing(record, io, io, 2);
-  });
-  expectSameChannelsMoved<double>([](AEffect* record, double** io) {
-    record->processDoubleReplacing(record, io, io, 2);
-  });
+  expectSameChannelsMoved<float>(
+      [](AEffect* record, float** io) { record->processReplacing(record, io, io, 2); });
+  expectSameChannelsMoved<double>(
+      [](AEffect* record, double** io) { record->processDoubleReplacing(record, io, io, 2); });
 }
 
 }  // namespace

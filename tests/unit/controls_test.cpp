@@ -133,7 +133,7 @@ TEST(DisplayText, FormatsNumbersWithTwoDecimals) {
 TEST(DisplayText, ListControlsClampBeforeSelectingAText) {
   ControlledEffect effect;
   const std::pair<double, const char*> cases[] = {
-      {0.0, "unmute"}, {1.0, "mute"}, {2.5, "mute"}, {-4.0, "unmute"}, {0.99, "unmute"},
+      {0.0, "unmute"},  {1.0, "mute"},  {2.5, "mute"},     {-4.0, "unmute"}, {0.99, "unmute"},
       {kNaN, "unmute"}, {kInf, "mute"}, {-kInf, "unmute"}, {1e300, "mute"}};
   for (const auto& [value, text] : cases) {
     effect.setControlValue(2, value);

@@ -1,5 +1,3 @@
-#include "effect/tovra_effect.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "channel_buffers.h"
+#include "downmixer_view.h"
+#include "effect/tovra_effect.h"
+#include "mix_reference.h"
 #include "runtime/block_loop.h"
 #include "runtime/controls.h"
 
@@ -16,8 +18,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-using Frame = std::array<double, 6>;
 
 // The downmixer after the host switched it on, driven one frame at a time.
 struct Downmixer : ::testing::Test {
@@ -37,51 +37,47 @@ struct Downmixer : ::testing::Test {
     for (int i = 0; i < 6; ++i) outputs[i] = effect.channels[i];
     return outputs;
   }
+
+  // What the mix reference makes of the inputs at the control values in force.
+  Frame reference(const Frame& inputs) const {
+    std::vector<double> values;
+    for (std::int32_t index = 0; index < kParameterCount; ++index)
+      values.push_back(effect.controlValue(valueNumberOf(index)));
+    return mixedFrame(factorsFor(controlValuesOf(values)), inputs);
+  }
 };
 
 TEST(DownmixerDescription, DeclaresWhatTheHostShows) {
   TTovraEffect effect;
-  EXPECT_EQ(effect.effectName, "Kestrivane_trimixer 3 stereo pairs to 1 out");
-  EXPECT_EQ(effect.productString, effect.effectName);
+  EXPECT_EQ(effect.effectName, kIdentity.effectName);
+  EXPECT_EQ(effect.productString, kIdentity.product);
   EXPECT_EQ(effect.programName, effect.effectName);
-  EXPECT_EQ(effect.vendorString, "Kestrivane");
-  EXPECT_EQ(effect.vendorVersion, 1000);
-  EXPECT_EQ(effect.uniqueId, 0);
-  EXPECT_EQ(effect.pinCount, 6);
+  EXPECT_EQ(effect.vendorString, kIdentity.vendor);
+  EXPECT_EQ(effect.vendorVersion, kIdentity.vendorVersion);
+  EXPECT_EQ(effect.uniqueId, kUniqueId);
+  EXPECT_EQ(effect.pinCount, static_cast<std::int32_t>(kChannelCount));
+}
+
+std::vector<std::string> entriesOf(const ParameterView& parameter) {
+  if (!parameter.isList()) return {};
+  return {parameter.entries.begin(), parameter.entries.end()};
 }
 
 TEST(DownmixerDescription, DefinesEightControlsInOrder) {
-  struct Expected {
-    int valueNumber;
-    const char* name;
-    const char* label;
-    double minimum, maximum, step;
-    std::vector<std::string> texts;
-  };
-  const std::vector<std::string> mute = {"unmute", "mute"};
-  const Expected expected[] = {
-      {1, "level stereo 1", "dB", -167, 0, 0.1, {}},
-      {2, "level stereo 2", "dB", -167, 0, 0.1, {}},
-      {3, "level stereo 3", "dB", -167, 0, 0.1, {}},
-      {4, "mute stereo 1", "", 0, 1, 1, mute},
-      {5, "mute stereo 2", "", 0, 1, 1, mute},
-      {6, "mute stereo 3", "", 0, 1, 1, mute},
-      {7, "master level", "dB", -9, 9, 0.1, {}},
-      {8, "busses silent after mixer", "", 0, 1, 1,
-       {"mute all busses above 1-2", "pass through all busses"}}};
   TTovraEffect effect;
-  ASSERT_EQ(effect.controlCount(), 8);
-  for (int i = 0; i < 8; ++i) {
+  ASSERT_EQ(effect.controlCount(), kParameterCount);
+  for (std::int32_t i = 0; i < kParameterCount; ++i) {
     SCOPED_TRACE(i);
     const ControlDescriptor& control = effect.descriptor(i);
-    EXPECT_EQ(control.valueNumber, expected[i].valueNumber);
-    EXPECT_EQ(control.name, expected[i].name);
-    EXPECT_EQ(control.label, expected[i].label);
+    const ParameterView& expected = kParameters[i];
+    EXPECT_EQ(control.valueNumber, valueNumberOf(i));
+    EXPECT_EQ(control.name, expected.name);
+    EXPECT_EQ(control.label, expected.label);
     EXPECT_EQ(control.defaultValue, 0.0);
-    EXPECT_EQ(control.minimum, expected[i].minimum);
-    EXPECT_EQ(control.maximum, expected[i].maximum);
-    EXPECT_EQ(control.step, expected[i].step);
-    EXPECT_EQ(control.enumerationTexts, expected[i].texts);
+    EXPECT_EQ(control.minimum, expected.minimum);
+    EXPECT_EQ(control.maximum, expected.maximum);
+    EXPECT_EQ(control.step, expected.step);
+    EXPECT_EQ(control.enumerationTexts, entriesOf(expected));
     EXPECT_EQ(control.link, nullptr);
     EXPECT_TRUE(control.folder.empty() && control.spareText.empty());
   }
@@ -94,42 +90,35 @@ TEST(DownmixerDescription, DisplaysLevelsAndLists) {
   EXPECT_EQ(controlDisplayText(effect, 0), "-6.00");
   effect.setControlValue(1, -167.0);
   EXPECT_EQ(controlDisplayText(effect, 0), "-167.00");
-  EXPECT_EQ(controlDisplayText(effect, 3), "unmute");
-  effect.setControlValue(4, 1.0);
-  EXPECT_EQ(controlDisplayText(effect, 3), "mute");
-  EXPECT_EQ(controlDisplayText(effect, 7), "mute all busses above 1-2");
-  effect.setControlValue(8, 1.0);
-  EXPECT_EQ(controlDisplayText(effect, 7), "pass through all busses");
+  EXPECT_EQ(controlDisplayText(effect, kFirstMute), kParameters[kFirstMute].entries[0]);
+  effect.setControlValue(valueNumberOf(kFirstMute), kMuted);
+  EXPECT_EQ(controlDisplayText(effect, kFirstMute), kParameters[kFirstMute].entries[1]);
+  EXPECT_EQ(controlDisplayText(effect, kBusRouting), kParameters[kBusRouting].entries[0]);
+  effect.setControlValue(valueNumberOf(kBusRouting), kBussesPassed);
+  EXPECT_EQ(controlDisplayText(effect, kBusRouting), kParameters[kBusRouting].entries[1]);
 }
 
 TEST_F(Downmixer, MixesThePairsAtDefaultsAndSilencesTheBusses) {
   const Frame in = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
   const Frame out = mix(in);
-  EXPECT_EQ(out[0], (0.1 + 0.3) + 0.5);
-  EXPECT_EQ(out[1], (0.2 + 0.4) + 0.6);
+  EXPECT_EQ(out, reference(in));
   for (int bus = 2; bus < 6; ++bus) EXPECT_EQ(out[bus], 0.0);
 }
 
 TEST_F(Downmixer, GainsComeFromTheLevelsInDecibels) {
   setControls({{1, -6.0}, {2, -167.0}});
-  EXPECT_EQ(mix({1, 0, 0, 0, 0, 0})[0], 0.5011872336272722);
-  EXPECT_EQ(mix({0, 0, 0, 1, 0, 0})[1], 4.466835921509635e-09);
+  EXPECT_EQ(mix({1, 0, 0, 0, 0, 0})[0], kGainMinus6dB);
+  EXPECT_EQ(mix({0, 0, 0, 1, 0, 0})[1], kGainMinus167dB);
   setControls({{1, 0.0}, {2, 0.0}, {7, 9.0}});
-  EXPECT_EQ(mix({0, 0, 0, 0, 1, 0})[0], 2.8183829312644537);
+  EXPECT_EQ(mix({0, 0, 0, 0, 1, 0})[0], kGainPlus9dB);
   setControls({{7, -9.0}});
-  EXPECT_EQ(mix({0, 1, 0, 0, 0, 0})[1], 0.35481338923357547);
+  EXPECT_EQ(mix({0, 1, 0, 0, 0, 0})[1], kGainMinus9dB);
 }
 
 TEST_F(Downmixer, FormsProductsLeftToRightThenAppliesTheMaster) {
   setControls({{1, -6.0}, {2, -3.3}, {3, -12.1}, {7, 4.2}});
-  const double g1 = std::pow(10.0, -6.0 / 20.0);
-  const double g2 = std::pow(10.0, -3.3 / 20.0);
-  const double g3 = std::pow(10.0, -12.1 / 20.0);
-  const double master = std::pow(10.0, 4.2 / 20.0);
   const Frame in = {0.7, -0.3, 0.11, 0.9, -0.45, 0.25};
-  const Frame out = mix(in);
-  EXPECT_EQ(out[0], ((in[0] * g1 * 1.0 + in[2] * g2 * 1.0) + in[4] * g3 * 1.0) * master);
-  EXPECT_EQ(out[1], ((in[1] * g1 * 1.0 + in[3] * g2 * 1.0) + in[5] * g3 * 1.0) * master);
+  EXPECT_EQ(mix(in), reference(in));
 }
 
 TEST_F(Downmixer, RoutingModeOnePassesTheBussesThroughWhateverTheMix) {
@@ -141,9 +130,9 @@ TEST_F(Downmixer, RoutingModeOnePassesTheBussesThroughWhateverTheMix) {
 
 TEST_F(Downmixer, AMutedPairLeavesTheMixButNotItsBusses) {
   setControls({{5, 1.0}, {8, 1.0}});
-  const Frame out = mix({0.1, 0.2, 0.3, 0.4, 0.5, 0.6});
-  EXPECT_EQ(out[0], 0.1 + 0.5);
-  EXPECT_EQ(out[1], 0.2 + 0.6);
+  const Frame in = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
+  const Frame out = mix(in);
+  EXPECT_EQ(out, reference(in));
   EXPECT_EQ(out[2], 0.3);
   EXPECT_EQ(out[3], 0.4);
 }
@@ -168,8 +157,9 @@ TEST_F(Downmixer, NothingClipsAndOverflowBecomesSilence) {
 
 TEST_F(Downmixer, ControlsOutsideTheirRangesAreUsedAsTheyAre) {
   setControls({{4, 0.5}, {8, 0.5}, {2, -200.0}});
-  const Frame out = mix({0.5, 0, 0.25, 1.0, 0, 0});
-  EXPECT_EQ(out[0], 0.5 * 1.0 * 0.5 + 0.25 * std::pow(10.0, -10.0));
+  const Frame in = {0.5, 0, 0.25, 1.0, 0, 0};
+  const Frame out = mix(in);
+  EXPECT_EQ(out, reference(in));
   EXPECT_EQ(out[2], 0.125);
   EXPECT_EQ(out[3], 0.5);
 }
@@ -188,46 +178,54 @@ TEST_F(Downmixer, OpenZeroesTheDerivedValuesUntilTheNextControlSection) {
   EXPECT_EQ(mix({1, 1, 1, 1, 1, 1}), (Frame{3, 3, 0, 0, 0, 0}));
 }
 
+// Waves of a different pitch and size on every channel, with a NaN, an
+// infinity and a value too large for a float among them.
+template <typename Sample>
+ChannelBuffers<Sample> kernelSignal() {
+  ChannelBuffers<Sample> signal(kChannelCount, 37, Sample{});
+  signal.fillWith([](std::size_t channel, std::int32_t frame) {
+    const double size = static_cast<double>(channel + 1);
+    return std::sin(0.1 * (frame + 1) * size) * size;
+  });
+  signal.at(3, 5) = static_cast<Sample>(kNaN);
+  signal.at(4, 6) = static_cast<Sample>(kInf);
+  signal.at(0, 7) = static_cast<Sample>(1e308);
+  return signal;
+}
+
 // The block loop compiled for the downmixer runs its per-sample kernel on a
 // frame in registers; reached through the base class it runs sampleSection
 // frame by frame. Both must leave the same bits everywhere.
 template <typename Sample>
-void expectKernelMatchesSection(const std::vector<std::vector<Sample>>& input) {
+void expectKernelMatchesSection() {
   TTovraEffect viaKernel;
   TTovraEffect viaSection;
   for (TTovraEffect* effect : {&viaKernel, &viaSection}) {
-    for (const auto& [number, value] : {std::pair{1, -6.0}, {2, -3.3}, {5, 1.0}, {7, 4.2}, {8, 1.0}})
+    for (const auto& [number, value] :
+         {std::pair{1, -6.0}, {2, -3.3}, {5, 1.0}, {7, 4.2}, {8, 1.0}})
       effect->setControlValue(number, value);
     effect->resume();
   }
-  const auto frames = static_cast<std::int32_t>(input[0].size());
-  auto kernelIo = input;
-  auto sectionIo = input;
-  std::vector<Sample*> kernelChannels, sectionChannels;
-  for (int i = 0; i < 6; ++i) {
-    kernelChannels.push_back(kernelIo[i].data());
-    sectionChannels.push_back(sectionIo[i].data());
+  ChannelBuffers<Sample> kernelIo = kernelSignal<Sample>();
+  ChannelBuffers<Sample> sectionIo = kernelSignal<Sample>();
+  const std::int32_t frames = kernelIo.frames();
+  const auto channels = static_cast<std::int32_t>(kChannelCount);
+  runBlock(viaKernel, kernelIo.pointers(), kernelIo.pointers(), frames, channels);
+  runBlock(static_cast<TTovra&>(viaSection), sectionIo.pointers(), sectionIo.pointers(), frames,
+           channels);
+  for (std::size_t i = 0; i < kChannelCount; ++i) {
+    EXPECT_EQ(0, std::memcmp(kernelIo.pointers()[i], sectionIo.pointers()[i],
+                             static_cast<std::size_t>(frames) * sizeof(Sample)))
+        << i;
   }
-  runBlock(viaKernel, kernelChannels.data(), kernelChannels.data(), frames, 6);
-  runBlock(static_cast<TTovra&>(viaSection), sectionChannels.data(), sectionChannels.data(), frames, 6);
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(0, std::memcmp(kernelIo[i].data(), sectionIo[i].data(), frames * sizeof(Sample))) << i;
-  }
+  EXPECT_TRUE(kernelIo.guardsIntact());
   EXPECT_EQ(0, std::memcmp(viaKernel.channels.data(), viaSection.channels.data(),
                            sizeof viaKernel.channels));
 }
 
 TEST(DownmixerKernel, LeavesTheSameBitsAsTheSectionFrameByFrame) {
-  std::vector<std::vector<double>> input(6);
-  for (int i = 0; i < 6; ++i)
-    for (int j = 0; j < 37; ++j) input[i].push_back(std::sin(0.1 * (j + 1) * (i + 1)) * (i + 1));
-  input[3][5] = kNaN;
-  input[4][6] = kInf;
-  input[0][7] = 1e308;
-  expectKernelMatchesSection(input);
-  std::vector<std::vector<float>> floats(6);
-  for (int i = 0; i < 6; ++i) floats[i].assign(input[i].begin(), input[i].end());
-  expectKernelMatchesSection(floats);
+  expectKernelMatchesSection<double>();
+  expectKernelMatchesSection<float>();
 }
 
 std::vector<float> saved(TTovraEffect& effect) {
@@ -239,8 +237,8 @@ std::vector<float> saved(TTovraEffect& effect) {
 }
 
 TEST_F(Downmixer, SavesControlValuesOneToSixtyFourAfterTheMarker) {
-  std::vector<float> expected(65, 0.0f);
-  expected[0] = -1000.0f;
+  std::vector<float> expected(1 + kSavedValueCount, 0.0f);
+  expected[0] = kStateMarker;
   EXPECT_EQ(saved(effect), expected);
   setControls({{1, -12.3}, {4, 1.0}, {8, 1.0}, {9, 0.75}, {64, -2.0}, {65, 5.0}, {0, 3.0}});
   expected[1] = -12.3f;
@@ -252,12 +250,13 @@ TEST_F(Downmixer, SavesControlValuesOneToSixtyFourAfterTheMarker) {
 }
 
 TEST_F(Downmixer, LoadsAChunkIntoTheControlsAndRecomputesTheMix) {
-  std::vector<float> chunk(65, 0.0f);
-  chunk[0] = -1000.0f;
+  std::vector<float> chunk(1 + kSavedValueCount, 0.0f);
+  chunk[0] = kStateMarker;
   chunk[1] = -12.3f;
   chunk[8] = 1.0f;
   chunk[9] = 0.5f;
-  EXPECT_EQ(effect.readState(chunk.data(), 260), 260);
+  const auto size = static_cast<std::int32_t>(kSavedChunkSize);
+  EXPECT_EQ(effect.readState(chunk.data(), size), size);
   EXPECT_EQ(effect.controlValue(1), static_cast<double>(-12.3f));
   EXPECT_EQ(controlDisplayText(effect, 0), "-12.30");
   EXPECT_EQ(effect.controlValue(9), 0.5);
@@ -267,14 +266,14 @@ TEST_F(Downmixer, LoadsAChunkIntoTheControlsAndRecomputesTheMix) {
 
 TEST_F(Downmixer, PartialAndOverlongChunksLoadWhatFits) {
   setControls({{2, -3.0}});
-  const float partial[] = {-1000.0f, -6.0f};
+  const float partial[] = {kStateMarker, -6.0f};
   effect.readState(partial, sizeof partial);
   EXPECT_EQ(effect.controlValue(1), -6.0);
   EXPECT_EQ(effect.controlValue(2), -3.0);
-  EXPECT_EQ(mix({1, 0, 0, 0, 0, 0})[0], 0.5011872336272722);
+  EXPECT_EQ(mix({1, 0, 0, 0, 0, 0})[0], kGainMinus6dB);
 
   std::vector<float> overlong(80, 1.0f);
-  overlong[0] = -1000.0f;
+  overlong[0] = kStateMarker;
   effect.readState(overlong.data(), static_cast<std::int32_t>(overlong.size() * sizeof(float)));
   EXPECT_EQ(effect.controlValue(64), 1.0);
   EXPECT_EQ(effect.controlValue(65), 0.0);

@@ -1,12 +1,13 @@
 // A translated effect for tests: counts its section runs and, optionally,
 // serializes a few control values, so the runtime can be observed from
-// outside. Instance wraps it in a shell as the entry point does.
+// outside. Instance wraps it in a shell as the entry point does, for a host
+// that records the calls it receives.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "fake_host.h"
+#include "recording_host.h"
 #include "runtime/runtime_callbacks.h"
 #include "runtime/tovra.h"
 #include "shell/quobe.h"
@@ -33,17 +34,23 @@ struct RecordingEffect : TTovra {
 // destroys the shell and, through onDestroy, the effect.
 template <typename Effect = RecordingEffect>
 struct Instance {
+  RecordingHost& host;
   Effect* effect = new Effect();
   CQuobe* shell = nullptr;
   AEffect* record = nullptr;
 
-  explicit Instance(const EffectCallbacks& callbacks = runtimeCallbacks()) {
-    shell = shellCreate(effect, callbacks, fakeHostCallback, 1, effect->controlCount());
+  explicit Instance(RecordingHost& host, const EffectCallbacks& callbacks = runtimeCallbacks())
+      : host(host) {
+    record = host.createInstance([&](audioMasterCallback callback) {
+      shell = shellCreate(effect, callbacks, callback, 1, effect->controlCount());
+      return shellGetRecord(shell);
+    });
     effect->setShell(shell);
-    record = shellGetRecord(shell);
   }
   ~Instance() {
-    if (record != nullptr) record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+    if (record == nullptr) return;
+    record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+    host.forgetInstance(record);
   }
   Instance(const Instance&) = delete;
   Instance& operator=(const Instance&) = delete;

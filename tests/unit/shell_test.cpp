@@ -1,24 +1,25 @@
-#include "shell/quobe.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "downmixer_view.h"
 #include "recording_effect.h"
 #include "shell/host_text.h"
+#include "shell/quobe.h"
 #include "shell/shell_services.h"
 
 namespace {
 
 // Callbacks that log what reaches the runtime side, in order.
 std::vector<std::string> slotLog;
-FakeHost* hostForLog = nullptr;
+RecordingHost* hostForLog = nullptr;
 
 void logSlot(const char* name) {
   if (hostForLog != nullptr)
-    slotLog.push_back(std::string(name) + "@" + std::to_string(hostForLog->calls.size()));
+    slotLog.push_back(std::string(name) + "@" + std::to_string(hostForLog->calls().size()));
 }
 
 EffectCallbacks loggingCallbacks() {
@@ -47,7 +48,7 @@ EffectCallbacks loggingCallbacks() {
 
 class ShellTest : public ::testing::Test {
  protected:
-  FakeHost host;
+  RecordingHost host;
   ShellTest() {
     slotLog.clear();
     hostForLog = &host;
@@ -56,18 +57,21 @@ class ShellTest : public ::testing::Test {
 };
 
 TEST_F(ShellTest, AHostThatAnswersVersionZeroGetsNoShell) {
-  host.versionAnswer = 0;
+  host.answerVersionWith(0);
   RecordingEffect effect;
-  EXPECT_EQ(shellCreate(&effect, loggingCallbacks(), fakeHostCallback, 1, 0), nullptr);
+  const AEffect* record = host.createInstance([&](audioMasterCallback callback) {
+    return shellGetRecord(shellCreate(&effect, loggingCallbacks(), callback, 1, 0));
+  });
+  EXPECT_EQ(record, nullptr);
   EXPECT_TRUE(slotLog.empty());
-  ASSERT_EQ(host.calls.size(), 1u);
-  EXPECT_EQ(host.calls[0].opcode, audioMasterVersion);
-  EXPECT_EQ(host.calls[0].effect, nullptr);
+  ASSERT_EQ(host.calls().size(), 1u);
+  EXPECT_EQ(host.calls()[0].opcode, audioMasterVersion);
+  EXPECT_EQ(host.calls()[0].effect, nullptr);
 }
 
 TEST_F(ShellTest, LifecycleReachesTheSlotsInOrder) {
   {
-    Instance<> instance(loggingCallbacks());
+    Instance<> instance(host, loggingCallbacks());
     EXPECT_EQ(instance.record->flags, effFlagsCanReplacing | effFlagsCanDoubleReplacing);
     instance.dispatch(effOpen);
     instance.dispatch(effMainsChanged, 0, 1);
@@ -77,13 +81,13 @@ TEST_F(ShellTest, LifecycleReachesTheSlotsInOrder) {
   EXPECT_EQ(slotLog, (std::vector<std::string>{"onCreate@1", "onOpen@1", "onResume@2",
                                                "onSuspend@2", "onClose@2", "onDestroy@2"}));
   EXPECT_EQ(host.opcodes(), (std::vector<std::int32_t>{audioMasterVersion, audioMasterWantMidi}));
-  EXPECT_EQ(host.calls[1].value, 1);
+  EXPECT_EQ(host.calls()[1].value, 1);
 }
 
 TEST_F(ShellTest, NullSlotsGiveTheBaseBehaviour) {
   EffectCallbacks empty{};
   empty.onDestroy = [](ShellHandle shell) { delete static_cast<TTovra*>(shellGetEffect(shell)); };
-  Instance<> instance(empty);
+  Instance<> instance(host, empty);
   void* untouched = &host;
   EXPECT_EQ(instance.dispatch(effGetChunk, 0, 0, &untouched), 0);
   EXPECT_EQ(untouched, &host);
@@ -101,7 +105,7 @@ TEST_F(ShellTest, NullSlotsGiveTheBaseBehaviour) {
 }
 
 TEST_F(ShellTest, TruthAnswersUseTheLowestByteAndNumbersPassUnchanged) {
-  Instance<> instance(loggingCallbacks());
+  Instance<> instance(host, loggingCallbacks());
   char name[32];
   EXPECT_EQ(instance.dispatch(effGetEffectName, 0, 0, name), 0);
   EXPECT_STREQ(name, "a name");
@@ -109,7 +113,7 @@ TEST_F(ShellTest, TruthAnswersUseTheLowestByteAndNumbersPassUnchanged) {
 }
 
 TEST_F(ShellTest, TextsAreCutToTheHostLimitWithoutPadding) {
-  Instance<> instance(loggingCallbacks());
+  Instance<> instance(host, loggingCallbacks());
   char vendor[80];
   std::memset(vendor, '#', sizeof vendor);
   EXPECT_EQ(instance.dispatch(effGetVendorString, 0, 0, vendor), 1);
@@ -119,13 +123,17 @@ TEST_F(ShellTest, TextsAreCutToTheHostLimitWithoutPadding) {
 }
 
 TEST(HostText, LimitsAndCopy) {
-  EXPECT_EQ(hostTextLimit(HostText::ParameterName), 32u);
-  EXPECT_EQ(hostTextLimit(HostText::ParameterLabel), 8u);
-  EXPECT_EQ(hostTextLimit(HostText::ParameterDisplay), 8u);
-  EXPECT_EQ(hostTextLimit(HostText::ProgramName), 24u);
-  EXPECT_EQ(hostTextLimit(HostText::EffectName), 32u);
-  EXPECT_EQ(hostTextLimit(HostText::VendorString), 64u);
-  EXPECT_EQ(hostTextLimit(HostText::ProductString), 64u);
+  const std::pair<HostText, std::size_t> limits[] = {
+      {HostText::ParameterName, kParameterNameLimit},
+      {HostText::ParameterLabel, kParameterLabelLimit},
+      {HostText::ParameterDisplay, kParameterDisplayLimit},
+      {HostText::ProgramName, kProgramNameLimit},
+      {HostText::EffectName, kEffectNameLimit},
+      {HostText::VendorString, kVendorStringLimit},
+      {HostText::ProductString, kProductStringLimit}};
+  for (const auto& [text, limit] : limits) {
+    EXPECT_EQ(hostTextLimit(text), limit) << static_cast<int>(text);
+  }
   char buffer[12];
   std::memset(buffer, '#', sizeof buffer);
   copyToHost(HostText::ParameterDisplay, "-167.00", buffer);
@@ -158,17 +166,18 @@ TEST(ShellServices, ANullHandleAnswersZeroAndWritesNothing) {
 }
 
 TEST_F(ShellTest, ServicesReadTheShellAndTheHostsTimeRecord) {
-  Instance<> instance;
+  Instance<> instance(host);
   EXPECT_EQ(shellGetSampleRate(instance.shell), 44100.0);
   EXPECT_EQ(shellGetBlockSize(instance.shell), 1024);
   EXPECT_EQ(shellGetEffect(instance.shell), instance.effect);
   shellSetProgramsAreChunks(instance.shell, 0x100);  // lowest byte 0: off
   EXPECT_EQ(instance.record->flags & effFlagsProgramChunks, 0);
 
-  host.time.setTempo(120.0);
-  host.time.setSignature(3, 4);
-  host.time.setPpqPosition(2.25);
-  host.time.setFlags(kVstTransportRecording);
+  host.timeInfo().tempo = 120.0;
+  host.timeInfo().timeSigNumerator = 3;
+  host.timeInfo().timeSigDenominator = 4;
+  host.timeInfo().ppqPosition = 2.25;
+  host.timeInfo().flags = kVstTransportRecording;
   double tempo = 0, numerator = 0, denominator = 0;
   EXPECT_EQ(timeGetTempoAndSignature(instance.shell, &tempo, &numerator, &denominator), 1);
   EXPECT_EQ(tempo, 120.0);
@@ -180,7 +189,7 @@ TEST_F(ShellTest, ServicesReadTheShellAndTheHostsTimeRecord) {
   EXPECT_EQ(timeIsRecording(instance.shell), 1);
   EXPECT_EQ(timeIsPlaying(instance.shell), 0);
 
-  host.hasTime = false;
+  host.provideTimeInfo(false);
   tempo = 9.0;
   EXPECT_EQ(timeGetTempoAndSignature(instance.shell, &tempo, nullptr, nullptr), 0);
   EXPECT_EQ(tempo, 9.0);
@@ -196,7 +205,7 @@ TEST_F(ShellTest, OnCreateDeclaresPinsUniqueIdAndChunks) {
       uniqueId = 1234;
     }
   };
-  Instance<Described> instance;
+  Instance<Described> instance(host);
   EXPECT_EQ(instance.record->numInputs, 4);
   EXPECT_EQ(instance.record->numOutputs, 4);
   EXPECT_EQ(instance.record->uniqueID, 1234);

@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "downmixer_view.h"
 #include "recording_effect.h"
 
 namespace {
@@ -55,9 +56,8 @@ TEST_F(StateTest, WriteStartsWithTheMarkerThenTheSerializedValues) {
   void* data = nullptr;
   const auto bytes = effect.writeState(&data);
   ASSERT_EQ(bytes, 12);
-  const unsigned char marker[] = {0x00, 0x00, 0x7A, 0xC4};
-  EXPECT_EQ(std::memcmp(data, marker, 4), 0);
-  EXPECT_EQ(floatsOf(data, bytes), (std::vector<float>{-1000.0f, 0.1f, -12.3f}));
+  EXPECT_EQ(std::memcmp(data, kMarkerBytes.data(), kMarkerBytes.size()), 0);
+  EXPECT_EQ(floatsOf(data, bytes), (std::vector<float>{kStateMarker, 0.1f, -12.3f}));
 }
 
 TEST_F(StateTest, AnEffectThatSavesNothingGivesNoChunk) {
@@ -69,7 +69,7 @@ TEST_F(StateTest, AnEffectThatSavesNothingGivesNoChunk) {
 }
 
 TEST_F(StateTest, ReadLoadsValuesThenRunsTheControlSectionOnce) {
-  const float chunk[] = {-1000.0f, 0.5f, 7.0f, 9.0f};
+  const float chunk[] = {kStateMarker, 0.5f, 7.0f, 9.0f};
   effect.setControlValue(3, 4.0);
   EXPECT_EQ(effect.readState(chunk, sizeof chunk), 16);
   EXPECT_EQ(effect.controlValue(1), 0.5);
@@ -79,7 +79,7 @@ TEST_F(StateTest, ReadLoadsValuesThenRunsTheControlSectionOnce) {
 }
 
 TEST_F(StateTest, AShortChunkLoadsWhatItHolds) {
-  const float chunk[] = {-1000.0f, 0.5f};
+  const float chunk[] = {kStateMarker, 0.5f};
   effect.setControlValue(2, 3.0);
   EXPECT_EQ(effect.readState(chunk, 8), 8);
   EXPECT_EQ(effect.controlValue(1), 0.5);
@@ -92,7 +92,7 @@ TEST_F(StateTest, AShortChunkLoadsWhatItHolds) {
 TEST_F(StateTest, UnmarkedOrTinyChunksAreAcceptedAndIgnored) {
   const float unmarked[] = {0.0f, 0.5f};
   const float nanMarker[] = {std::numeric_limits<float>::quiet_NaN(), 0.5f};
-  const float marked[] = {-1000.0f, 0.5f};
+  const float marked[] = {kStateMarker, 0.5f};
   EXPECT_EQ(effect.readState(unmarked, 8), 8);
   EXPECT_EQ(effect.readState(nanMarker, 8), 8);
   EXPECT_EQ(effect.readState(marked, 3), 3);
@@ -105,7 +105,7 @@ TEST_F(StateTest, UnmarkedOrTinyChunksAreAcceptedAndIgnored) {
 }
 
 TEST_F(StateTest, AChunkTooLargeToBufferChangesNothing) {
-  const float chunk[] = {-1000.0f, 0.5f};
+  const float chunk[] = {kStateMarker, 0.5f};
   effect.setControlValue(1, 3.0);
   constexpr std::int32_t kHuge = std::numeric_limits<std::int32_t>::max();
   EXPECT_EQ(effect.readState(chunk, kHuge), kHuge);  // the buffer cannot be had
@@ -128,7 +128,7 @@ TEST_F(StateTest, LoadsTheBufferItsLastSaveHandedOut) {
 }
 
 TEST_F(StateTest, OnlyTheFirstLoadInitialises) {
-  const float chunk[] = {-1000.0f, 1.0f};
+  const float chunk[] = {kStateMarker, 1.0f};
   effect.readState(chunk, 8);
   effect.resume();
   effect.readState(chunk, 8);

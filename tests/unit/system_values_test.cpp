@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "downmixer_view.h"
 #include "recording_effect.h"
 
 namespace {
@@ -14,24 +15,26 @@ struct SixPinEffect : RecordingEffect {
 
 class SystemValuesTest : public ::testing::Test {
  protected:
-  FakeHost host;
-  Instance<SixPinEffect> instance;
+  RecordingHost host;
+  Instance<SixPinEffect> instance{host};
   SystemValues values;
 
   SystemValuesTest() {
-    host.time.setTempo(120.0);
-    host.time.setSignature(3, 4);
-    host.time.setPpqPosition(17.5);
-    host.time.setFlags(kVstTransportPlaying | kVstTransportRecording);
-    host.calls.clear();
+    host.timeInfo().tempo = 120.0;
+    host.timeInfo().timeSigNumerator = 3;
+    host.timeInfo().timeSigDenominator = 4;
+    host.timeInfo().ppqPosition = 17.5;
+    host.timeInfo().flags = kVstTransportPlaying | kVstTransportRecording;
+    host.clearCalls();
   }
 };
 
 TEST_F(SystemValuesTest, BlockPreambleAsksForTimeFourTimesInOrder) {
   values.perBlockValues = {3.0, 4.0};
   values.blockPreamble(instance.shell);
-  EXPECT_EQ(host.timeRequests(), (std::vector<std::intptr_t>{0x2400, 0x2, 0x8, 0x200}));
-  EXPECT_EQ(host.calls.size(), 4u);
+  EXPECT_EQ(host.timeRequestMasks(), std::vector<std::intptr_t>(kBlockTimeRequestMasks.begin(),
+                                                                kBlockTimeRequestMasks.end()));
+  EXPECT_EQ(host.calls().size(), 4u);
   EXPECT_EQ(values.tempo.script, 120.0);
   EXPECT_EQ(values.timeSignatureNumerator.script, 3.0);
   EXPECT_EQ(values.timeSignatureDenominator.script, 4.0);
@@ -42,20 +45,21 @@ TEST_F(SystemValuesTest, BlockPreambleAsksForTimeFourTimesInOrder) {
 }
 
 TEST_F(SystemValuesTest, PlayStateCombinesPlayingAndRecording) {
-  const std::pair<std::int32_t, double> cases[] = {{0, 0.0},
-                                                   {kVstTransportPlaying, 1.0},
-                                                   {kVstTransportRecording, 4.0},
-                                                   {kVstTransportPlaying | kVstTransportRecording, 5.0}};
+  const std::pair<std::int32_t, double> cases[] = {
+      {0, 0.0},
+      {kVstTransportPlaying, 1.0},
+      {kVstTransportRecording, 4.0},
+      {kVstTransportPlaying | kVstTransportRecording, 5.0}};
   for (const auto& [flags, state] : cases) {
-    host.time.setFlags(flags);
+    host.timeInfo().flags = flags;
     values.blockPreamble(instance.shell);
     EXPECT_EQ(values.playState, state) << flags;
   }
 }
 
 TEST_F(SystemValuesTest, NonFiniteHostValuesAreStoredAsZero) {
-  host.time.setTempo(std::numeric_limits<double>::infinity());
-  host.time.setPpqPosition(std::numeric_limits<double>::quiet_NaN());
+  host.timeInfo().tempo = std::numeric_limits<double>::infinity();
+  host.timeInfo().ppqPosition = std::numeric_limits<double>::quiet_NaN();
   values.blockPreamble(instance.shell);
   EXPECT_EQ(values.tempo.maintained, 0.0);
   EXPECT_EQ(values.tempo.script, 0.0);
@@ -64,7 +68,7 @@ TEST_F(SystemValuesTest, NonFiniteHostValuesAreStoredAsZero) {
 
 TEST_F(SystemValuesTest, WithoutTimeInformationTempoAndSignatureKeepTheirValues) {
   values.blockPreamble(instance.shell);
-  host.hasTime = false;
+  host.provideTimeInfo(false);
   values.blockPreamble(instance.shell);
   EXPECT_EQ(values.tempo.script, 120.0);
   EXPECT_EQ(values.timeSignatureNumerator.script, 3.0);
@@ -83,7 +87,7 @@ TEST_F(SystemValuesTest, InitialisationPreambleReadsTheShell) {
   EXPECT_EQ(values.blockSize.script, 256.0);
   EXPECT_EQ(values.tempo.script, 120.0);
   EXPECT_EQ(values.timeSignatureNumerator.script, 7.0);
-  EXPECT_EQ(host.timeRequests(), (std::vector<std::intptr_t>{0x400}));
+  EXPECT_EQ(host.timeRequestMasks(), std::vector<std::intptr_t>{kInitialisationTimeRequestMask});
 }
 
 TEST_F(SystemValuesTest, RefreshRestoresScriptCopiesOverwrittenBySectionCode) {

@@ -22,6 +22,5 @@ static_assert(sizeof(HostTimeInfo) == 88, "hosts hand out an 88-byte time record
 static_assert(offsetof(HostTimeInfo, ppqPosition) == VstTimeInfoOffsets::ppqPos);
 static_assert(offsetof(HostTimeInfo, tempo) == VstTimeInfoOffsets::tempo);
 static_assert(offsetof(HostTimeInfo, timeSigNumerator) == VstTimeInfoOffsets::timeSigNumerator);
-static_assert(offsetof(HostTimeInfo, timeSigDenominator) ==
-              VstTimeInfoOffsets::timeSigDenominator);
+static_assert(offsetof(HostTimeInfo, timeSigDenominator) == VstTimeInfoOffsets::timeSigDenominator);
 static_assert(offsetof(HostTimeInfo, flags) == VstTimeInfoOffsets::flags);

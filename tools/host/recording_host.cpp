@@ -43,11 +43,11 @@ RecordingHost::~RecordingHost() {
   }
 }
 
-AEffect* RecordingHost::createInstance(PluginEntryProc entry) {
+AEffect* RecordingHost::createInstance(const InstanceMaker& make) {
   hostCreatingInstance = this;
-  AEffect* effect = [entry] {
+  AEffect* effect = [&make] {
     const PluginCallScope call("entry point");
-    return entry(&RecordingHost::callback);
+    return make(&RecordingHost::callback);
   }();
   hostCreatingInstance = nullptr;
   if (effect != nullptr) {
@@ -57,6 +57,20 @@ AEffect* RecordingHost::createInstance(PluginEntryProc entry) {
 }
 
 void RecordingHost::forgetInstance(AEffect* effect) { hostsByInstance().erase(effect); }
+
+std::vector<std::int32_t> RecordingHost::opcodes() const {
+  std::vector<std::int32_t> opcodes;
+  for (const HostCall& call : calls_) opcodes.push_back(call.opcode);
+  return opcodes;
+}
+
+std::vector<std::intptr_t> RecordingHost::timeRequestMasks() const {
+  std::vector<std::intptr_t> masks;
+  for (const HostCall& call : calls_) {
+    if (call.opcode == audioMasterGetTime) masks.push_back(call.value);
+  }
+  return masks;
+}
 
 std::intptr_t VST_CALL RecordingHost::callback(AEffect* effect, std::int32_t opcode,
                                                std::int32_t index, std::intptr_t value, void* ptr,
