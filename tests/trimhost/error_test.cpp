@@ -36,6 +36,7 @@ class ErrorTest : public TrimhostTest {
 };
 
 TEST_F(ErrorTest, PluginsThatCannotBeLoadedOrStarted) {
+  SKIP_WITHOUT_THIRD_PARTY_PLUGIN();
   const std::string in = path("in.wav");
   const std::string out = path("out.wav");
   for (const Refusal& refusal : std::vector<Refusal>{

@@ -36,6 +36,11 @@ std::string pathFromEnvironment(const char* name) {
   return value;
 }
 
+bool TrimhostTest::thirdPartyMissing() {
+  const char* value = std::getenv("THIRD_PARTY_PLUGIN");
+  return value != nullptr && *value == '\0';
+}
+
 void TrimhostTest::SetUp() {
   std::string pattern = (std::filesystem::temp_directory_path() / "trimhost-test-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);

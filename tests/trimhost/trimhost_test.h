@@ -33,8 +33,17 @@ class TrimhostTest : public ::testing::Test {
   ToolRun finish(pid_t tool) const;
 
   static std::string trimixer() { return pathFromEnvironment("TRIMIXER_PLUGIN"); }
+  // A test that uses this starts with SKIP_WITHOUT_THIRD_PARTY_PLUGIN().
   static std::string thirdParty() { return pathFromEnvironment("THIRD_PARTY_PLUGIN"); }
+  // The test command passes an empty path when configuration found no such plugin.
+  static bool thirdPartyMissing();
 
  private:
   std::filesystem::path scratch_;
 };
+
+// A macro because a skip ends only the function it is written in: inside
+// thirdParty() it would let the test go on with no plugin.
+#define SKIP_WITHOUT_THIRD_PARTY_PLUGIN() \
+  if (thirdPartyMissing())                \
+  GTEST_SKIP() << "no third-party plugin: install dpf-plugins-vst, then configure again"

@@ -41,6 +41,14 @@ bool isPowerOfTwo(long value) { return value > 0 && (value & (value - 1)) == 0; 
 
 }  // namespace
 
+const std::map<std::string, TransportState>& transportStates() {
+  static const std::map<std::string, TransportState> states{
+      {"stopped", TransportState::Stopped},
+      {"playing", TransportState::Playing},
+      {"recording", TransportState::Recording}};
+  return states;
+}
+
 void parseTimeSignature(const std::string& text, TransportSettings& settings) {
   const char* rest = text.c_str();
   const long numerator = wholeNumberAt(rest, &rest);

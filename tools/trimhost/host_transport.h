@@ -4,11 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "host_time_info.h"
 
 enum class TransportState { Stopped, Playing, Recording };
+
+// The states by the lower-case names --transport takes.
+const std::map<std::string, TransportState>& transportStates();
 
 struct TransportSettings {
   double tempo = 120.0;

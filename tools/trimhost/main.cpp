@@ -3,8 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <map>
 #include <optional>
 #include <string>
 
@@ -20,11 +18,6 @@
 #include "tool_error.h"
 
 namespace {
-
-const std::map<std::string, TransportState> kTransportStates{
-    {"stopped", TransportState::Stopped},
-    {"playing", TransportState::Playing},
-    {"recording", TransportState::Recording}};
 
 const char* const kCommands[] = {"demo", "info", "render", "preset", "tone", "help"};
 
@@ -110,7 +103,7 @@ void addRender(CLI::App& app, Commands& commands) {
                       "N/D, such as 3/4 (default 4/4): N from 1 to 99, D 1, 2, 4, ... 64");
   command->add_option("--transport", commands.transport, "stopped, playing or recording")
       ->capture_default_str()
-      ->check(CLI::IsMember(kTransportStates, CLI::ignore_case));
+      ->check(CLI::IsMember(transportStates(), CLI::ignore_case));
   command->add_flag("--drop-extra", render.dropExtraChannels,
                     "leave out input channels beyond the plugin's inputs");
   command->add_option("--outputs", render.outputs, "write only the first N outputs")
@@ -120,7 +113,7 @@ void addRender(CLI::App& app, Commands& commands) {
     RenderOptions& render = commands.render;
     if (!commands.timeSignature.empty())
       parseTimeSignature(commands.timeSignature, render.transport);
-    render.transport.state = kTransportStates.at(lowerCase(commands.transport));
+    render.transport.state = transportStates().at(lowerCase(commands.transport));
     runRender(render);
   });
 }

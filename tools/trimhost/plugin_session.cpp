@@ -29,8 +29,18 @@ PluginEntryProc entryPointOf(const PluginLibrary& library, const std::string& pa
 
 }  // namespace
 
-PluginSession::PluginSession(const std::string& path) try : library_(existingPath(path)) {
-  const PluginEntryProc entry = entryPointOf(library_, path);
+PluginSession::PluginSession(const std::string& path) try
+    : library_(std::in_place, existingPath(path)) {
+  start(entryPointOf(*library_, path));
+} catch (const ToolError&) {
+  throw;
+} catch (const std::runtime_error& error) {
+  throw ToolError(ExitStatus::Plugin, error.what());
+}
+
+PluginSession::PluginSession(PluginEntryProc entry) { start(entry); }
+
+void PluginSession::start(PluginEntryProc entry) {
   try {
     instance_ = std::make_unique<PluginInstance>(host_, entry);
   } catch (const std::runtime_error& error) {
@@ -38,10 +48,6 @@ PluginSession::PluginSession(const std::string& path) try : library_(existingPat
                     "the plugin refused to start: " + std::string(error.what()));
   }
   plugin().dispatch(effOpen);
-} catch (const ToolError&) {
-  throw;
-} catch (const std::runtime_error& error) {
-  throw ToolError(ExitStatus::Plugin, error.what());
 }
 
 std::string PluginSession::text(std::int32_t opcode, std::int32_t index) {

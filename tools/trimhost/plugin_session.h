@@ -1,9 +1,10 @@
-// One instance of a plugin library, created and opened as a host does, and
-// closed (then the library unloaded) when the session ends.
+// One instance of a plugin, created and opened as a host does, and closed
+// (then its library, if the session loaded one, unloaded) when the session ends.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "plugin_instance.h"
@@ -24,6 +25,9 @@ class PluginSession {
   // Throws ToolError (ExitStatus::Plugin) when the file is missing, is no
   // loadable library, exports no entry point or makes no valid instance.
   explicit PluginSession(const std::string& path);
+  // A plugin already in this process, such as one compiled into a test.
+  // Throws ToolError (ExitStatus::Plugin) when it makes no valid instance.
+  explicit PluginSession(PluginEntryProc entry);
 
   PluginInstance& plugin() { return *instance_; }
   const AEffect& record() { return instance_->record(); }
@@ -44,7 +48,9 @@ class PluginSession {
   void suspend();
 
  private:
-  PluginLibrary library_;
+  void start(PluginEntryProc entry);
+
+  std::optional<PluginLibrary> library_;
   RecordingHost host_;
   std::unique_ptr<PluginInstance> instance_;
 };

@@ -100,8 +100,18 @@ void interleave(const ChannelBuffers<Sample>& outputs, std::size_t outputChannel
           outputs.at(channel, frame);
 }
 
+// A plugin that writes outside the buffers it was given may have damaged
+// anything: the render stops rather than trust what it wrote.
+template <typename Sample>
+void refuseWritesOutside(const ChannelBuffers<Sample>& buffers, const char* which) {
+  if (const auto hit = buffers.firstGuardHit()) {
+    throw ToolError(ExitStatus::Plugin, std::string("the plugin wrote outside the host's ") +
+                                            which + " buffers (" + hit->describe() + ")");
+  }
+}
+
 // One block through the plugin: buffers of exactly the block's length, as a
-// host hands them, with guards that catch writes past the end.
+// host hands them, with guards that catch writes outside them.
 template <typename Sample>
 void processBlock(RenderJob& job, const std::vector<Sample>& in, std::int32_t frames,
                   std::vector<Sample>& out) {
@@ -111,9 +121,8 @@ void processBlock(RenderJob& job, const std::vector<Sample>& in, std::int32_t fr
                                  0);
   deinterleave(in, job.fileChannels, inputs);
   job.session.plugin().process(inputs, outputs);
-  if (!inputs.guardsIntact() || !outputs.guardsIntact()) {
-    throw ToolError(ExitStatus::Plugin, "the plugin wrote past the end of the host's buffers");
-  }
+  refuseWritesOutside(inputs, "input");
+  refuseWritesOutside(outputs, "output");
   interleave(outputs, job.outputChannels, out);
 }
 
