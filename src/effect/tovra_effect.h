@@ -4,6 +4,8 @@
 // routing mode.
 #pragma once
 
+#include <array>
+
 #include "runtime/script_rules.h"
 #include "runtime/system_values.h"
 #include "runtime/tovra.h"
@@ -23,6 +25,12 @@ class TTovraEffect final : public TTovra {
   class SampleKernel;
   SampleKernel sampleKernel() const;
   void serializeSection() override;
+
+  // The per-sample section's input variables, in0 to in5, for checks that a
+  // fast path leaves them as the plain one does.
+  std::array<double, kChannelCount> inputVariables() const {
+    return {in0, in1, in2, in3, in4, in5};
+  }
 
  private:
   void describe();
@@ -48,6 +56,13 @@ class TTovraEffect final : public TTovra {
   SystemValues system_;
 };
 
+// What the per-sample section multiplies by; fixed for a block.
+struct DownmixFactors {
+  double pairGain1, pairGain2, pairGain3;
+  double pairOn1, pairOn2, pairOn3;
+  double masterGain, busPass;
+};
+
 // The per-sample section, as a kernel the block loop takes once per block: it
 // holds the mix factors and the sanitised inputs, so a frame's arithmetic runs
 // on registers. The script copies of the system values are refreshed at the
@@ -57,30 +72,37 @@ class TTovraEffect final : public TTovra {
 class TTovraEffect::SampleKernel {
  public:
   explicit SampleKernel(const TTovraEffect& effect)
-      : pairGain1_(effect.pairGain1),
-        pairGain2_(effect.pairGain2),
-        pairGain3_(effect.pairGain3),
-        pairOn1_(effect.pairOn1),
-        pairOn2_(effect.pairOn2),
-        pairOn3_(effect.pairOn3),
-        masterGain_(effect.masterGain),
-        busPass_(effect.busPass),
+      : factors_{effect.pairGain1, effect.pairGain2, effect.pairGain3,  effect.pairOn1,
+                 effect.pairOn2,   effect.pairOn3,   effect.masterGain, effect.busPass},
         in_{effect.in0, effect.in1, effect.in2, effect.in3, effect.in4, effect.in5} {}
 
   // Channels 0 to 5 of one frame: inputs on entry, outputs on return.
   void operator()(double* channel) {
+    const DownmixFactors& f = factors_;
     for (int i = 0; i < kChannelCount; ++i) in_[i] = sanitised(channel[i]);
-    channel[0] = sanitised(((in_[0] * pairGain1_ * pairOn1_ + in_[2] * pairGain2_ * pairOn2_) +
-                            in_[4] * pairGain3_ * pairOn3_) *
-                           masterGain_);
-    channel[2] = sanitised(in_[2] * busPass_);
-    channel[4] = sanitised(in_[4] * busPass_);
-    channel[1] = sanitised(((in_[1] * pairGain1_ * pairOn1_ + in_[3] * pairGain2_ * pairOn2_) +
-                            in_[5] * pairGain3_ * pairOn3_) *
-                           masterGain_);
-    channel[3] = sanitised(in_[3] * busPass_);
-    channel[5] = sanitised(in_[5] * busPass_);
+    channel[0] = sanitised(((in_[0] * f.pairGain1 * f.pairOn1 + in_[2] * f.pairGain2 * f.pairOn2) +
+                            in_[4] * f.pairGain3 * f.pairOn3) *
+                           f.masterGain);
+    channel[2] = sanitised(in_[2] * f.busPass);
+    channel[4] = sanitised(in_[4] * f.busPass);
+    channel[1] = sanitised(((in_[1] * f.pairGain1 * f.pairOn1 + in_[3] * f.pairGain2 * f.pairOn2) +
+                            in_[5] * f.pairGain3 * f.pairOn3) *
+                           f.masterGain);
+    channel[3] = sanitised(in_[3] * f.busPass);
+    channel[5] = sanitised(in_[5] * f.busPass);
   }
+
+  // The same for as many whole groups of frames as fit in `frames`, several
+  // frames at once in SIMD lanes, bit for bit as frame after frame would
+  // give (effect/downmix_groups.h). All inputs of a group are read before
+  // any of its outputs is written, so the host may process in place. Answers
+  // the frames done; when it did any, `lastFrame` holds the last one's
+  // outputs and the kernel its inputs, as frame-by-frame runs would leave them.
+  template <typename Sample>
+  std::int32_t runGroups(Sample* const* inputs, Sample* const* outputs, std::int32_t frames,
+                         double* lastFrame);
+
+  const DownmixFactors& factors() const { return factors_; }
 
   // The effect's input variables as the last frame left them.
   void handBack(TTovraEffect& effect) const {
@@ -93,9 +115,7 @@ class TTovraEffect::SampleKernel {
   }
 
  private:
-  double pairGain1_, pairGain2_, pairGain3_;
-  double pairOn1_, pairOn2_, pairOn3_;
-  double masterGain_, busPass_;
+  DownmixFactors factors_;
   double in_[kChannelCount];
 };
 

@@ -74,6 +74,17 @@ struct HasSampleKernel<Effect, std::void_t<decltype(Effect::kChannelCount),
                                            decltype(std::declval<Effect&>().sampleKernel())>>
     : std::true_type {};
 
+// A kernel may also offer a group form, which runs whole groups of frames in
+// SIMD lanes and leaves the rest to the frame-by-frame kernel.
+template <typename Kernel, typename Sample, typename = void>
+struct HasGroupForm : std::false_type {};
+template <typename Kernel, typename Sample>
+struct HasGroupForm<
+    Kernel, Sample,
+    std::void_t<decltype(std::declval<Kernel&>().template runGroups<Sample>(
+        std::declval<Sample**>(), std::declval<Sample**>(), 0, std::declval<double*>()))>>
+    : std::true_type {};
+
 template <typename Sample, typename Effect>
 void runKernelFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t frames) {
   constexpr std::int32_t kChannels = Effect::kChannelCount;
@@ -86,7 +97,10 @@ void runKernelFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int
     frame[i] = effect.channels[i];
   });
   auto kernel = effect.sampleKernel();
-  for (std::int32_t j = 0; j < frames; ++j) {
+  std::int32_t j = 0;
+  if constexpr (HasGroupForm<decltype(kernel), Sample>::value)
+    j = kernel.template runGroups<Sample>(in, out, frames, frame);
+  for (; j < frames; ++j) {
     forEachChannel<kChannels>([&](std::int32_t i) { frame[i] = in[i][j]; });
     kernel(frame);
     forEachChannel<kChannels>([&](std::int32_t i) { out[i][j] = toHostSample<Sample>(frame[i]); });

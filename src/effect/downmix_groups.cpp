@@ -1,0 +1,63 @@
+// Which groups the block loop runs: chosen once per process from the
+// processor's features (AVX2 on x86-64 where present, else SSE2, the baseline
+// of every build), and per block by whether the factors are bounded.
+#include "effect/downmix_groups.h"
+
+#include "runtime/lanes_sse2.h"
+
+namespace {
+
+// 2^64: see mixGroups.
+constexpr double kBoundedFactor = 18446744073709551616.0;
+
+DownmixGroupForms chooseGroupForms() {
+#if defined(TRIMIXER_HAS_AVX2_UNIT)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return downmixGroupFormsAvx2();
+#endif
+  return downmixGroupFormsSse2();
+}
+
+const DownmixGroupForms& groupForms() {
+  static const DownmixGroupForms forms = chooseGroupForms();
+  return forms;
+}
+
+// Plain comparisons rather than fabs, whose i686 definition runs on the x87.
+bool bounded(const DownmixFactors& f) {
+  for (const double factor : {f.pairGain1, f.pairGain2, f.pairGain3, f.pairOn1, f.pairOn2,
+                              f.pairOn3, f.masterGain, f.busPass})
+    if (!(factor <= kBoundedFactor && factor >= -kBoundedFactor)) return false;
+  return true;
+}
+
+DownmixGroups<float> groupsFor(const DownmixFactors& f, float*) {
+  return bounded(f) ? groupForms().boundedFloat : groupForms().generalFloat;
+}
+
+DownmixGroups<double> groupsFor(const DownmixFactors&, double*) {
+  return groupForms().generalDouble;
+}
+
+}  // namespace
+
+DownmixGroupForms downmixGroupFormsSse2() { return downmixGroupFormsOf<Sse2Lanes>(); }
+
+template <typename Sample>
+std::int32_t TTovraEffect::SampleKernel::runGroups(Sample* const* inputs, Sample* const* outputs,
+                                                   std::int32_t frames, double* lastFrame) {
+  DownmixLastFrame last;
+  const std::int32_t done =
+      groupsFor(factors_, static_cast<Sample*>(nullptr))(factors_, inputs, outputs, frames, last);
+  if (done == 0) return 0;
+  for (int c = 0; c < kChannelCount; ++c) {
+    in_[c] = last.inputs[c];
+    lastFrame[c] = last.outputs[c];
+  }
+  return done;
+}
+
+template std::int32_t TTovraEffect::SampleKernel::runGroups(float* const*, float* const*,
+                                                            std::int32_t, double*);
+template std::int32_t TTovraEffect::SampleKernel::runGroups(double* const*, double* const*,
+                                                            std::int32_t, double*);
