@@ -3,13 +3,23 @@
 // contract.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
 // Sanitising store: a NaN or an infinity becomes 0 before it is stored;
-// finite values, zeros and denormals pass unchanged.
-inline double sanitised(double value) { return std::isfinite(value) ? value : 0.0; }
+// finite values, zeros and denormals pass unchanged. Written as the SSE2 mask
+// the lane operations use, since a plain select compiles to x87 code in the
+// 32-bit build, where every sample of the audio path goes through here.
+inline double sanitised(double value) {
+  const __m128d v = _mm_set_sd(value);
+  const __m128d magnitude = _mm_andnot_pd(_mm_set_sd(-0.0), v);
+  const __m128d finite =
+      _mm_cmplt_sd(magnitude, _mm_set_sd(std::numeric_limits<double>::infinity()));
+  return _mm_cvtsd_f64(_mm_and_pd(v, finite));
+}
 
 // Integer conversion: nudged by 0.0001 away from zero, then truncated toward
 // zero. Values beyond the int32 range saturate and NaN converts to 0, so no
