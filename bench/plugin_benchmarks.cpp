@@ -2,15 +2,17 @@
 // through its entry point and record:
 //
 //   process/PATH/BLOCK/SETTINGS/SUBJECT  one block of six channels by the plugin,
-//                                        or by a reference loop on the same buffers
+//                                        by a reference loop on the same buffers,
+//                                        or by an earlier build's plugin ("earlier")
 //   control/setParameter                 one call that changes a level
 //   state/save                           effGetChunk
 //   state/load                           effSetChunk of a 260-byte chunk
 //
 // Afterwards it prints, per processing case, the plugin's time as a multiple
-// of each reference loop's, and what the plugin allocates on the heap.
+// of each reference loop's (and of the earlier build's, when given), and what
+// the plugin allocates on the heap.
 //
-//   plugin_benchmarks [benchmark options] [PLUGIN]
+//   plugin_benchmarks [benchmark options] [PLUGIN [EARLIER_PLUGIN]]
 #include <benchmark/benchmark.h>
 
 #include <cstddef>
@@ -19,6 +21,7 @@
 #include <iomanip>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,11 +32,12 @@ namespace {
 
 constexpr std::int32_t kControlBlockSize = 256;
 constexpr char kSecondsPerFrame[] = "s/frame";
+constexpr char kEarlier[] = "earlier";
 
 std::string processingName(const char* precision, std::int32_t block, const char* settings,
-                           Subject subject) {
+                           const char* subject) {
   return std::string("process/") + precision + "/" + std::to_string(block) + "/" + settings + "/" +
-         nameOf(subject);
+         subject;
 }
 
 template <typename Sample>
@@ -48,17 +52,25 @@ void benchmarkProcessing(benchmark::State& state, const PluginLibrary& library, 
 }
 
 template <typename Sample>
-void registerProcessing(const PluginLibrary& library) {
+void registerProcessingCase(const char* subjectName, const PluginLibrary& library,
+                            std::int32_t block, const ControlSettings& settings, Subject subject) {
+  const std::string name =
+      processingName(precisionName<Sample>(), block, settings.name, subjectName);
+  benchmark::RegisterBenchmark(
+      name.c_str(), [&library, block, &settings, subject](benchmark::State& state) {
+        benchmarkProcessing<Sample>(state, library, block, settings, subject);
+      });
+}
+
+// The earlier build runs as the plugin of a case of its own.
+template <typename Sample>
+void registerProcessing(const PluginLibrary& library, const PluginLibrary* earlier) {
   for (const std::int32_t block : kBlockSizes) {
     for (const ControlSettings& settings : kSettingsCases) {
-      for (const Subject subject : kSubjects) {
-        const std::string name =
-            processingName(precisionName<Sample>(), block, settings.name, subject);
-        benchmark::RegisterBenchmark(
-            name.c_str(), [&library, block, &settings, subject](benchmark::State& state) {
-              benchmarkProcessing<Sample>(state, library, block, settings, subject);
-            });
-      }
+      for (const Subject subject : kSubjects)
+        registerProcessingCase<Sample>(nameOf(subject), library, block, settings, subject);
+      if (earlier != nullptr)
+        registerProcessingCase<Sample>(kEarlier, *earlier, block, settings, Subject::plugin);
     }
   }
 }
@@ -144,9 +156,9 @@ void benchmarkLoad(benchmark::State& state, const PluginLibrary& library) {
   for (auto _ : state) chunks.load();
 }
 
-void registerBenchmarks(const PluginLibrary& library) {
-  registerProcessing<float>(library);
-  registerProcessing<double>(library);
+void registerBenchmarks(const PluginLibrary& library, const PluginLibrary* earlier) {
+  registerProcessing<float>(library, earlier);
+  registerProcessing<double>(library, earlier);
   const auto withLibrary = [&library](void (*measure)(benchmark::State&, const PluginLibrary&)) {
     return [&library, measure](benchmark::State& state) { measure(state, library); };
   };
@@ -197,21 +209,21 @@ template <typename Sample>
 void printRatioRows(std::ostream& out, const RatioReporter& reporter) {
   for (const std::int32_t block : kBlockSizes) {
     for (const ControlSettings& settings : kSettingsCases) {
-      const auto timeOf = [&](Subject subject) {
+      const auto timeOf = [&](const char* subject) {
         return reporter.nanosecondsPerFrame(
             processingName(precisionName<Sample>(), block, settings.name, subject));
       };
-      const CaseTimes times{timeOf(Subject::plugin), timeOf(Subject::reference),
-                            timeOf(Subject::vectorised)};
+      const CaseTimes times{timeOf(nameOf(Subject::plugin)), timeOf(nameOf(Subject::reference)),
+                            timeOf(nameOf(Subject::vectorised)), timeOf(kEarlier)};
       if (times.plugin > 0.0 && times.reference > 0.0 && times.vectorised > 0.0)
         printTimesRow(out, precisionName<Sample>(), block, settings.name, times);
     }
   }
 }
 
-void printRatios(std::ostream& out, const RatioReporter& reporter) {
+void printRatios(std::ostream& out, const RatioReporter& reporter, bool withEarlier) {
   out << "\nPlugin against the reference loops, CPU time per frame (the median when repeated)\n";
-  printTimesHeader(out);
+  printTimesHeader(out, withEarlier);
   printRatioRows<float>(out, reporter);
   printRatioRows<double>(out, reporter);
 }
@@ -283,14 +295,15 @@ void printHeapUse(std::ostream& out, const PluginLibrary& library) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  if (argc > 2) {
-    std::cerr << "usage: plugin_benchmarks [benchmark options] [PLUGIN]\n";
+  if (argc > 3) {
+    std::cerr << "usage: plugin_benchmarks [benchmark options] [PLUGIN [EARLIER_PLUGIN]]\n";
     return 2;
   }
   try {
     checkReferenceLoops();
     const PluginLibrary library(pluginPathFrom(argc, argv));
-    registerBenchmarks(library);
+    const std::unique_ptr<PluginLibrary> earlier = earlierLibraryFrom(argc, argv, library);
+    registerBenchmarks(library, earlier.get());
     // The library keeps the reporter it makes.
     benchmark::BenchmarkReporter* display = benchmark::CreateDefaultDisplayReporter();
     RatioReporter reporter(*display);
@@ -298,7 +311,7 @@ int main(int argc, char** argv) {
     // JSON or CSV on standard output stays whole.
     std::ostream& out =
         dynamic_cast<benchmark::ConsoleReporter*>(display) != nullptr ? std::cout : std::cerr;
-    printRatios(out, reporter);
+    printRatios(out, reporter, earlier != nullptr);
     printHeapUse(out, library);
   } catch (const std::exception& error) {
     std::cerr << "plugin_benchmarks: " << error.what() << '\n';

@@ -18,17 +18,12 @@ void fillWithNoise(ChannelBuffers<Sample>& buffers) {
   buffers.fillWith([&](std::size_t, std::int32_t) { return sample(random); });
 }
 
-// Out of line, so a reference loop pays a call per block as the plugin does.
+// Out of line, so a reference loop pays a call per block as the plugin does;
+// the vectorised one is in a unit of its own.
 template <typename Sample>
 __attribute__((noinline)) void referenceBlock(const MixFactors& factors, Sample** inputs,
                                               Sample** outputs, std::int32_t frames) {
   referenceMix(factors, inputs, outputs, frames);
-}
-
-template <typename Sample>
-__attribute__((noinline)) void vectorisedBlock(const MixFactors& factors, Sample** inputs,
-                                               Sample** outputs, std::int32_t frames) {
-  vectorisableReferenceMix(factors, inputs, outputs, frames);
 }
 
 // As a host calls it: the function read from the record on every block.
@@ -46,7 +41,7 @@ void referenceLoopBlock(Subject subject, const MixFactors& factors, Sample** inp
   if (subject == Subject::reference) {
     referenceBlock(factors, inputs, outputs, frames);
   } else {
-    vectorisedBlock(factors, inputs, outputs, frames);
+    vectorisedReferenceMix(factors, inputs, outputs, frames);
   }
 }
 
@@ -96,6 +91,15 @@ void checkReferenceLoops() {
 
 const char* pluginPathFrom(int argc, char** argv) {
   return argc > 1 ? argv[1] : TRIMIXER_PLUGIN_PATH;
+}
+
+std::unique_ptr<PluginLibrary> earlierLibraryFrom(int argc, char** argv,
+                                                  const PluginLibrary& plugin) {
+  if (argc <= 2) return nullptr;
+  auto earlier = std::make_unique<PluginLibrary>(argv[2]);
+  if (earlier->entryPoint("VSTPluginMain") == plugin.entryPoint("VSTPluginMain"))
+    throw std::runtime_error(std::string("the loader gave the first plugin again for ") + argv[2]);
+  return earlier;
 }
 
 void applySettings(PluginInstance& plugin, const ControlSettings& settings) {
@@ -155,11 +159,12 @@ void checkReferenceLoops() {
   checkReferenceLoops<double>();
 }
 
-void printTimesHeader(std::ostream& out) {
+void printTimesHeader(std::ostream& out, bool withEarlier) {
   out << std::left << std::setw(8) << "path" << std::setw(7) << "block" << std::setw(10)
       << "settings" << std::right << std::setw(11) << "plugin" << std::setw(11) << "reference"
-      << std::setw(11) << "vectorised" << std::setw(9) << "p/ref" << std::setw(9) << "p/vec"
-      << "   (ns per frame)\n";
+      << std::setw(11) << "vectorised" << std::setw(9) << "p/ref" << std::setw(9) << "p/vec";
+  if (withEarlier) out << std::setw(11) << "earlier" << std::setw(9) << "e/p";
+  out << "   (ns per frame)\n";
 }
 
 void printTimesRow(std::ostream& out, const char* precision, std::int32_t block,
@@ -170,7 +175,11 @@ void printTimesRow(std::ostream& out, const char* precision, std::int32_t block,
       << settings << std::right << std::fixed << std::setprecision(3) << std::setw(11)
       << times.plugin << std::setw(11) << times.reference << std::setw(11) << times.vectorised
       << std::setprecision(2) << std::setw(9) << times.plugin / times.reference << std::setw(9)
-      << times.plugin / times.vectorised << '\n';
+      << times.plugin / times.vectorised;
+  if (times.earlier > 0.0)
+    out << std::setprecision(3) << std::setw(11) << times.earlier << std::setprecision(2)
+        << std::setw(9) << times.earlier / times.plugin;
+  out << '\n';
   out.copyfmt(format);
 }
 

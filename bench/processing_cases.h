@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <type_traits>
 
@@ -23,6 +24,13 @@ constexpr std::int32_t kBlockSizes[] = {32, 256, 4096};
 // The plugin path from the command line, else the library the build made
 // (TRIMIXER_PLUGIN_PATH, set by bench/CMakeLists.txt).
 const char* pluginPathFrom(int argc, char** argv);
+
+// A second library from the command line, another build of the plugin to
+// time beside the first in the same run, else null. Throws std::runtime_error
+// when the loader hands back the first library for it, as loaders may for a
+// second file of the same name.
+std::unique_ptr<PluginLibrary> earlierLibraryFrom(int argc, char** argv,
+                                                  const PluginLibrary& plugin);
 
 struct ControlSettings {
   const char* name;
@@ -87,15 +95,18 @@ extern template class ProcessingCase<double>;
 // departs from it, so that nothing is timed against a wrong yardstick.
 void checkReferenceLoops();
 
-// Nanoseconds per frame of each subject in one case.
+// Nanoseconds per frame of each subject in one case, and of the earlier
+// build's plugin when one is timed (else 0).
 struct CaseTimes {
   double plugin;
   double reference;
   double vectorised;
+  double earlier = 0.0;
 };
 
 // The table both programs print: times per frame, and the plugin's time as a
-// multiple of each reference loop's, the figure that holds on a busy machine.
-void printTimesHeader(std::ostream& out);
+// multiple of each reference loop's, the figure that holds on a busy machine;
+// with an earlier build, its time too and how many times faster the plugin is.
+void printTimesHeader(std::ostream& out, bool withEarlier);
 void printTimesRow(std::ostream& out, const char* precision, std::int32_t block,
                    const char* settings, const CaseTimes& times);

@@ -1,17 +1,18 @@
 // Times the 32-bit DLL's processing under wine beside the reference loops,
-// built with the same compiler and flags, where Google Benchmark is not at
-// hand. Each case runs the plugin and both loops in turn, seven times over;
-// each time is the median of those runs. Times under wine are indicative;
-// the ratio is the figure.
+// built with the same compiler, where Google Benchmark is not at hand. Each
+// case runs the plugin and both loops in turn, seven times over, and the
+// DLL of an earlier build too when one is given; each time is the median of
+// those runs. Times under wine are indicative; the ratios are the figure.
 //
-//   wine wine_timing.exe [PLUGIN]
+//   wine wine_timing.exe [PLUGIN [EARLIER_PLUGIN]]
 #include <algorithm>
-#include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <iostream>
-#include <iterator>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "processing_cases.h"
@@ -36,23 +37,37 @@ double median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// The subjects take turns, so a slow spell of the machine falls on all three.
 template <typename Sample>
-CaseTimes timeCase(ProcessingCase<Sample>& mix) {
-  std::array<std::vector<double>, std::size(kSubjects)> times;
-  for (const Subject subject : kSubjects) nanosecondsPerFrame(mix, subject);  // warm caches
+struct TimedSubject {
+  ProcessingCase<Sample>* mix;
+  Subject subject;
+};
+
+// The subjects take turns, so a slow spell of the machine falls on all of them.
+template <typename Sample>
+CaseTimes timeCase(ProcessingCase<Sample>& mix, ProcessingCase<Sample>* earlier) {
+  std::vector<TimedSubject<Sample>> subjects;
+  for (const Subject subject : kSubjects) subjects.push_back({&mix, subject});
+  if (earlier != nullptr) subjects.push_back({earlier, Subject::plugin});
+  std::vector<std::vector<double>> times(subjects.size());
+  for (const auto& timed : subjects) nanosecondsPerFrame(*timed.mix, timed.subject);  // warm caches
   for (int run = 0; run < kRuns; ++run)
-    for (std::size_t s = 0; s < times.size(); ++s)
-      times[s].push_back(nanosecondsPerFrame(mix, kSubjects[s]));
-  return {median(times[0]), median(times[1]), median(times[2])};
+    for (std::size_t s = 0; s < subjects.size(); ++s)
+      times[s].push_back(nanosecondsPerFrame(*subjects[s].mix, subjects[s].subject));
+  CaseTimes result{median(times[0]), median(times[1]), median(times[2])};
+  if (earlier != nullptr) result.earlier = median(times[3]);
+  return result;
 }
 
 template <typename Sample>
-void timeCases(const PluginLibrary& library) {
+void timeCases(const PluginLibrary& library, const PluginLibrary* earlierLibrary) {
   for (const std::int32_t block : kBlockSizes) {
     for (const ControlSettings& settings : kSettingsCases) {
       ProcessingCase<Sample> mix(library, block, settings);
-      printTimesRow(std::cout, precisionName<Sample>(), block, settings.name, timeCase(mix));
+      std::optional<ProcessingCase<Sample>> earlier;
+      if (earlierLibrary != nullptr) earlier.emplace(*earlierLibrary, block, settings);
+      printTimesRow(std::cout, precisionName<Sample>(), block, settings.name,
+                    timeCase(mix, earlier ? &*earlier : nullptr));
     }
   }
 }
@@ -60,18 +75,19 @@ void timeCases(const PluginLibrary& library) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 2) {
-    std::cerr << "usage: wine_timing [PLUGIN]\n";
+  if (argc > 3) {
+    std::cerr << "usage: wine_timing [PLUGIN [EARLIER_PLUGIN]]\n";
     return 2;
   }
   try {
     checkReferenceLoops();
     const PluginLibrary library(pluginPathFrom(argc, argv));
+    const std::unique_ptr<PluginLibrary> earlier = earlierLibraryFrom(argc, argv, library);
     std::cout << "Plugin against the reference loops, median of " << kRuns << " runs of "
               << kFramesPerRun << " frames\n";
-    printTimesHeader(std::cout);
-    timeCases<float>(library);
-    timeCases<double>(library);
+    printTimesHeader(std::cout, earlier != nullptr);
+    timeCases<float>(library, earlier.get());
+    timeCases<double>(library, earlier.get());
   } catch (const std::exception& error) {
     std::cerr << "wine_timing: " << error.what() << '\n';
     return 1;
