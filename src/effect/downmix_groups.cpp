@@ -18,10 +18,9 @@ DownmixGroupForms chooseGroupForms() {
   return downmixGroupFormsSse2();
 }
 
-const DownmixGroupForms& groupForms() {
-  static const DownmixGroupForms forms = chooseGroupForms();
-  return forms;
-}
+// Chosen when the library is loaded, before a host can call in, so that no
+// processing call pays for a first-use check.
+const DownmixGroupForms kGroupForms = chooseGroupForms();
 
 // Plain comparisons rather than fabs, whose i686 definition runs on the x87.
 bool bounded(const DownmixFactors& f) {
@@ -32,11 +31,11 @@ bool bounded(const DownmixFactors& f) {
 }
 
 DownmixGroups<float> groupsFor(const DownmixFactors& f, float*) {
-  return bounded(f) ? groupForms().boundedFloat : groupForms().generalFloat;
+  return bounded(f) ? kGroupForms.boundedFloat : kGroupForms.generalFloat;
 }
 
 DownmixGroups<double> groupsFor(const DownmixFactors&, double*) {
-  return groupForms().generalDouble;
+  return kGroupForms.generalDouble;
 }
 
 }  // namespace
@@ -46,15 +45,9 @@ DownmixGroupForms downmixGroupFormsSse2() { return downmixGroupFormsOf<Sse2Lanes
 template <typename Sample>
 std::int32_t TTovraEffect::SampleKernel::runGroups(Sample* const* inputs, Sample* const* outputs,
                                                    std::int32_t frames, double* lastFrame) {
-  DownmixLastFrame last;
-  const std::int32_t done =
-      groupsFor(factors_, static_cast<Sample*>(nullptr))(factors_, inputs, outputs, frames, last);
-  if (done == 0) return 0;
-  for (int c = 0; c < kChannelCount; ++c) {
-    in_[c] = last.inputs[c];
-    lastFrame[c] = last.outputs[c];
-  }
-  return done;
+  DownmixLastFrame last{in_, lastFrame};
+  return groupsFor(factors_, static_cast<Sample*>(nullptr))(factors_, inputs, outputs, frames,
+                                                            last);
 }
 
 template std::int32_t TTovraEffect::SampleKernel::runGroups(float* const*, float* const*,

@@ -10,11 +10,12 @@
 
 #include "effect/tovra_effect.h"
 
-// What a run of groups leaves for the hand-back: the sanitised inputs and
-// the outputs of its last frame.
+// Where a run of groups leaves its last frame for the hand-back: the
+// sanitised inputs and the outputs, six of each, written only when it ran a
+// group.
 struct DownmixLastFrame {
-  double inputs[TTovraEffect::kChannelCount];
-  double outputs[TTovraEffect::kChannelCount];
+  double* inputs;
+  double* outputs;
 };
 
 template <typename Sample>
