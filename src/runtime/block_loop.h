@@ -90,11 +90,12 @@ void runKernelFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int
   constexpr std::int32_t kChannels = Effect::kChannelCount;
   Sample* in[kChannels];
   Sample* out[kChannels];
+  // Every frame of a block that has frames is written before it is read: by
+  // the groups for their last frame, or by the frame-by-frame loop.
   double frame[kChannels];
   forEachChannel<kChannels>([&](std::int32_t i) {
     in[i] = inputs[i];
     out[i] = outputs[i];
-    frame[i] = effect.channels[i];
   });
   auto kernel = effect.sampleKernel();
   std::int32_t j = 0;

@@ -36,8 +36,13 @@ void SystemValues::blockPreamble(ShellHandle shell) {
   refreshScriptCopies();
 }
 
+// Written out rather than looped over a list of pointers, which the compiler
+// builds on the stack at every call: this runs in every processing call.
 void SystemValues::refreshScriptCopies() {
-  for (SystemValue* value : {&sampleRate, &channelCount, &blockSize, &tempo,
-                             &timeSignatureNumerator, &timeSignatureDenominator})
-    value->refreshScript();
+  sampleRate.refreshScript();
+  channelCount.refreshScript();
+  blockSize.refreshScript();
+  tempo.refreshScript();
+  timeSignatureNumerator.refreshScript();
+  timeSignatureDenominator.refreshScript();
 }

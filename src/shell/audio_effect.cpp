@@ -129,11 +129,6 @@ void AudioEffect::getParameterName(std::int32_t, char*) {}
 std::int32_t AudioEffect::getChunk(void**, bool) { return 0; }
 std::int32_t AudioEffect::setChunk(void*, std::int32_t, bool) { return 0; }
 
-std::intptr_t AudioEffect::callHost(std::int32_t opcode, std::intptr_t value) {
-  if (audioMaster_ == nullptr) return 0;
-  return audioMaster_(&cEffect_, opcode, 0, value, nullptr, 0.0f);
-}
-
 void AudioEffect::setFlag(std::int32_t flag, bool state) {
   if (state) {
     cEffect_.flags |= flag;

@@ -153,7 +153,3 @@ std::int32_t AudioEffectX::getNumMidiInputChannels() { return 0; }
 std::int32_t AudioEffectX::getNumMidiOutputChannels() { return 0; }
 
 void AudioEffectX::wantEvents(std::int32_t filter) { callHost(audioMasterWantMidi, filter); }
-
-const void* AudioEffectX::getTimeInfo(std::int32_t filter) {
-  return reinterpret_cast<const void*>(callHost(audioMasterGetTime, filter));
-}

@@ -62,5 +62,7 @@ class AudioEffectX : public AudioEffect {
   // Host callback wrappers.
   void wantEvents(std::int32_t filter);
   // The host's time record, or null when the host has none.
-  const void* getTimeInfo(std::int32_t filter);
+  const void* getTimeInfo(std::int32_t filter) {
+    return reinterpret_cast<const void*>(callHost(audioMasterGetTime, filter));
+  }
 };
