@@ -22,12 +22,19 @@ DownmixGroupForms chooseGroupForms() {
 // processing call pays for a first-use check.
 const DownmixGroupForms kGroupForms = chooseGroupForms();
 
-// Plain comparisons rather than fabs, whose i686 definition runs on the x87.
+// Two factors' magnitudes at a time against the bound, in SSE2 (fabs is x87
+// code in the 32-bit build); NaN fails the comparison like an unbounded
+// factor. This runs in every processing call.
 bool bounded(const DownmixFactors& f) {
-  for (const double factor : {f.pairGain1, f.pairGain2, f.pairGain3, f.pairOn1, f.pairOn2,
-                              f.pairOn3, f.masterGain, f.busPass})
-    if (!(factor <= kBoundedFactor && factor >= -kBoundedFactor)) return false;
-  return true;
+  const __m128d limit = _mm_set1_pd(kBoundedFactor);
+  const __m128d sign = _mm_set1_pd(-0.0);
+  const auto within = [&](double a, double b) {
+    return _mm_cmple_pd(_mm_andnot_pd(sign, _mm_set_pd(b, a)), limit);
+  };
+  const __m128d all =
+      _mm_and_pd(_mm_and_pd(within(f.pairGain1, f.pairGain2), within(f.pairGain3, f.pairOn1)),
+                 _mm_and_pd(within(f.pairOn2, f.pairOn3), within(f.masterGain, f.busPass)));
+  return _mm_movemask_pd(all) == 3;
 }
 
 DownmixGroups<float> groupsFor(const DownmixFactors& f, float*) {

@@ -33,18 +33,29 @@ struct Setting {
   std::vector<std::pair<int, double>> controls;  // value number, value
 };
 
-const std::vector<Setting> kSettings = {
-    {"defaults", {}},
-    {"levels, mutes, master", {{1, -6}, {2, -12}, {3, -3}, {5, 1}, {7, 4.5}, {8, 1}}},
-    {"restored mutes between 0 and 1",
-     {{1, -6}, {2, -2.5}, {3, 3.3}, {4, 0.3}, {5, 0.77}, {6, -0.1}, {7, -1.7}, {8, 0.6}}},
-    {"a factor of exactly 2^64", {{8, kBound}, {4, 1 - kBound}}},
-    {"a factor just beyond 2^64", {{8, std::nextafter(kBound, kInf)}}},
-    {"a factor just beyond -2^64", {{8, std::nextafter(-kBound, -kInf)}}},
-    {"restored levels of 800 dB and more", {{1, 800}, {2, 6000}, {7, 6000}, {8, 1e300}}},
-    {"restored values of -1e300", {{4, 1e300}, {8, -1e300}}},
-    {"NaN and infinite restored values", {{1, kNaN}, {4, kInf}, {7, -kInf}, {8, kNaN}}},
-};
+std::vector<Setting> settings() {
+  std::vector<Setting> all = {
+      {"defaults", {}},
+      {"levels, mutes, master", {{1, -6}, {2, -12}, {3, -3}, {5, 1}, {7, 4.5}, {8, 1}}},
+      {"restored mutes between 0 and 1",
+       {{1, -6}, {2, -2.5}, {3, 3.3}, {4, 0.3}, {5, 0.77}, {6, -0.1}, {7, -1.7}, {8, 0.6}}},
+      {"a factor of exactly 2^64", {{8, kBound}, {4, 1 - kBound}}},
+      {"a factor just beyond 2^64", {{8, std::nextafter(kBound, kInf)}}},
+      {"a factor just beyond -2^64", {{8, std::nextafter(-kBound, -kInf)}}},
+      {"restored levels of 800 dB and more", {{1, 800}, {2, 6000}, {7, 6000}, {8, 1e300}}},
+      {"restored values of -1e300", {{4, 1e300}, {8, -1e300}}},
+      {"NaN and infinite restored values", {{1, kNaN}, {4, kInf}, {7, -kInf}, {8, kNaN}}},
+  };
+  // Each factor alone far beyond the bound (levels and master at 6000 dB, a
+  // mute restored as -1e300, the routing value 1e300), so that the range
+  // check must look at every one of them.
+  const std::pair<int, double> alone[] = {{1, 6000},   {2, 6000},   {3, 6000}, {4, -1e300},
+                                          {5, -1e300}, {6, -1e300}, {7, 6000}, {8, 1e300}};
+  for (const auto& control : alone) all.push_back({"one factor beyond the bound", {control}});
+  return all;
+}
+
+const std::vector<Setting> kSettings = settings();
 
 const std::int32_t kLengths[] = {0,  1,  2,  3,  4,  5,   7,   8,   9,    15,   16,   17,
                                  31, 32, 33, 63, 64, 255, 256, 257, 1000, 4095, 4096, 4097};
@@ -216,7 +227,9 @@ void expectExactEverywhere(const std::vector<InstructionSet>& sets) {
       for (std::int32_t frames : kLengths)
         for (const Layout layout :
              {Layout{false, 0}, Layout{true, 0}, Layout{false, 1}, Layout{true, 3}}) {
-          SCOPED_TRACE(std::string(setting.name) + ", " + std::to_string(frames) + " frames" +
+          SCOPED_TRACE(std::string(setting.name) + " (control " +
+                       std::to_string(setting.controls.empty() ? 0 : setting.controls[0].first) +
+                       "), " + std::to_string(frames) + " frames" +
                        (layout.inPlace ? ", in place" : "") + ", offset " +
                        std::to_string(layout.offset) + (flushToZero ? ", flush to zero" : ""));
           expectBlockLoopExact<Sample>(setting, frames, layout);
