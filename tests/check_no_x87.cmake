@@ -12,7 +12,7 @@ cmake_minimum_required(VERSION 3.25)
 set(required "processBlockOf" "mixGroups")
 set(processing ${required}
   "processReplacingEffect" "processDoubleReplacingEffect" "CQuobe::processReplacing"
-  "CQuobe::processDoubleReplacing" "runKernelFrames" "runFrames" "SampleKernel::runGroups")
+  "CQuobe::processDoubleReplacing" "runFrames" "TTovraEffect::runGroups")
 
 execute_process(COMMAND ${OBJDUMP} -d -C --no-show-raw-insn ${PLUGIN} OUTPUT_VARIABLE listing
                 RESULT_VARIABLE result)

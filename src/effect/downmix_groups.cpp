@@ -1,7 +1,9 @@
 // Which groups the block loop runs: chosen once per process from the
 // processor's features (AVX2 on x86-64 where present, else SSE2, the baseline
-// of every build), and per block by whether the factors are bounded.
+// of every build), and for float samples by whether the factors are bounded.
 #include "effect/downmix_groups.h"
+
+#include <cmath>
 
 #include "runtime/lanes_sse2.h"
 
@@ -22,42 +24,29 @@ DownmixGroupForms chooseGroupForms() {
 // processing call pays for a first-use check.
 const DownmixGroupForms kGroupForms = chooseGroupForms();
 
-// Two factors' magnitudes at a time against the bound, in SSE2 (fabs is x87
-// code in the 32-bit build); NaN fails the comparison like an unbounded
-// factor. This runs in every processing call.
-bool bounded(const DownmixFactors& f) {
-  const __m128d limit = _mm_set1_pd(kBoundedFactor);
-  const __m128d sign = _mm_set1_pd(-0.0);
-  const auto within = [&](double a, double b) {
-    return _mm_cmple_pd(_mm_andnot_pd(sign, _mm_set_pd(b, a)), limit);
-  };
-  const __m128d all =
-      _mm_and_pd(_mm_and_pd(within(f.pairGain1, f.pairGain2), within(f.pairGain3, f.pairOn1)),
-                 _mm_and_pd(within(f.pairOn2, f.pairOn3), within(f.masterGain, f.busPass)));
-  return _mm_movemask_pd(all) == 3;
-}
-
-DownmixGroups<float> groupsFor(const DownmixFactors& f, float*) {
-  return bounded(f) ? kGroupForms.boundedFloat : kGroupForms.generalFloat;
-}
-
-DownmixGroups<double> groupsFor(const DownmixFactors&, double*) {
-  return kGroupForms.generalDouble;
-}
-
 }  // namespace
+
+// NaN fails the comparison like an unbounded factor.
+bool DownmixFactors::bounded() const {
+  for (double factor :
+       {pairGain1, pairGain2, pairGain3, pairOn1, pairOn2, pairOn3, masterGain, busPass})
+    if (!(std::fabs(factor) <= kBoundedFactor)) return false;
+  return true;
+}
 
 DownmixGroupForms downmixGroupFormsSse2() { return downmixGroupFormsOf<Sse2Lanes>(); }
 
-template <typename Sample>
-std::int32_t TTovraEffect::SampleKernel::runGroups(Sample* const* inputs, Sample* const* outputs,
-                                                   std::int32_t frames, double* lastFrame) {
-  DownmixLastFrame last{in_, lastFrame};
-  return groupsFor(factors_, static_cast<Sample*>(nullptr))(factors_, inputs, outputs, frames,
-                                                            last);
+void TTovraEffect::setFactors(const DownmixFactors& factors) {
+  factors_ = factors;
+  floatGroups_ = factors.bounded() ? kGroupForms.boundedFloat : kGroupForms.generalFloat;
 }
 
-template std::int32_t TTovraEffect::SampleKernel::runGroups(float* const*, float* const*,
-                                                            std::int32_t, double*);
-template std::int32_t TTovraEffect::SampleKernel::runGroups(double* const*, double* const*,
-                                                            std::int32_t, double*);
+std::int32_t TTovraEffect::runGroups(float* const* inputs, float* const* outputs,
+                                     std::int32_t frames) {
+  return floatGroups_(factors_, inputs, outputs, frames, inputs_, channels.data());
+}
+
+std::int32_t TTovraEffect::runGroups(double* const* inputs, double* const* outputs,
+                                     std::int32_t frames) {
+  return kGroupForms.generalDouble(factors_, inputs, outputs, frames, inputs_, channels.data());
+}

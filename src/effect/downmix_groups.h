@@ -7,20 +7,18 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 #include "effect/tovra_effect.h"
 
-// Where a run of groups leaves its last frame for the hand-back: the
-// sanitised inputs and the outputs, six of each, written only when it ran a
-// group.
-struct DownmixLastFrame {
-  double* inputs;
-  double* outputs;
-};
-
+// Runs the groups of a block's first frames; answers the frames done. When
+// it did any, the last one's sanitised inputs are in the input variables and
+// its outputs in the channel variables, before the float limit.
 template <typename Sample>
 using DownmixGroups = std::int32_t (*)(const DownmixFactors&, Sample* const*, Sample* const*,
-                                       std::int32_t, DownmixLastFrame&);
+                                       std::int32_t, DownmixInputs&, double* channels);
+static_assert(std::is_same_v<DownmixGroups<float>, TTovraEffect::FloatGroups>);
 
 // The forms a set of lanes offers: bounded or general factors for float
 // samples, general ones for doubles. Bounded factors help only floats: a
@@ -38,60 +36,139 @@ DownmixGroupForms downmixGroupFormsAvx2();
 
 namespace {
 
-// kBounded: every factor is known to be at most 2^64 in magnitude and the
-// samples are floats. A float is below 2^128, so a product of three factors
-// and a sample stays below 2^320 and no result can overflow: the results
-// need no sanitising.
+constexpr std::int32_t kDownmixChannels = TTovraEffect::kChannelCount;
+
+// One vector per channel. (A vector type as a template argument would lose
+// its alignment attribute, hence no std::array.)
+template <typename Lanes>
+struct ChannelVectors {
+  using Vector = typename Lanes::Vector;
+  Vector channel[kDownmixChannels];
+
+  Vector& operator[](std::int32_t c) { return channel[c]; }
+  const Vector& operator[](std::int32_t c) const { return channel[c]; }
+};
+
+// What the per-sample section does to the frames in one double vector per
+// channel. kBounded: every factor is known to be at most 2^64 in magnitude
+// and the samples are floats. A float is below 2^128, so a product of three
+// factors and a sample stays below 2^320 and no result can overflow: the
+// results need no sanitising.
+template <typename Lanes, bool kBounded>
+class DownmixLanes {
+ public:
+  using Vector = typename Lanes::Vector;
+  using Channels = ChannelVectors<Lanes>;
+
+  explicit DownmixLanes(const DownmixFactors& f)
+      : gain1_(Lanes::broadcast(f.pairGain1)),
+        gain2_(Lanes::broadcast(f.pairGain2)),
+        gain3_(Lanes::broadcast(f.pairGain3)),
+        on1_(Lanes::broadcast(f.pairOn1)),
+        on2_(Lanes::broadcast(f.pairOn2)),
+        on3_(Lanes::broadcast(f.pairOn3)),
+        master_(Lanes::broadcast(f.masterGain)),
+        bus_(Lanes::broadcast(f.busPass)) {}
+
+  // x: the sanitised inputs.
+  Channels operator()(const Channels& x) const {
+    return {{pair(x[0], x[2], x[4]), pair(x[1], x[3], x[5]), settled(Lanes::multiply(x[2], bus_)),
+             settled(Lanes::multiply(x[3], bus_)), settled(Lanes::multiply(x[4], bus_)),
+             settled(Lanes::multiply(x[5], bus_))}};
+  }
+
+ private:
+  static Vector settled(Vector value) { return kBounded ? value : Lanes::finiteOrZero(value); }
+
+  Vector pair(Vector first, Vector second, Vector third) const {
+    const Vector sum =
+        Lanes::add(Lanes::add(Lanes::multiply(Lanes::multiply(first, gain1_), on1_),
+                              Lanes::multiply(Lanes::multiply(second, gain2_), on2_)),
+                   Lanes::multiply(Lanes::multiply(third, gain3_), on3_));
+    return settled(Lanes::multiply(sum, master_));
+  }
+
+  Vector gain1_, gain2_, gain3_, on1_, on2_, on3_, master_, bus_;
+};
+
+// Calls body(c) for every channel, unrolled. Always inlined, like handBack
+// below: a vector passed to a call goes through memory.
+template <typename Body, std::int32_t... Channel>
+[[gnu::always_inline]] inline void eachChannel(Body&& body,
+                                               std::integer_sequence<std::int32_t, Channel...>) {
+  (body(Channel), ...);
+}
+template <typename Body>
+[[gnu::always_inline]] inline void eachChannel(Body&& body) {
+  eachChannel(body, std::make_integer_sequence<std::int32_t, kDownmixChannels>{});
+}
+
+// The last lane of a group: its frame's sanitised inputs and its outputs.
+template <typename Lanes, typename Channels>
+[[gnu::always_inline]] inline void handBack(const Channels& x, const Channels& y,
+                                            DownmixInputs& lastInputs, double* lastOutputs) {
+  Lanes::storeLastLane(&lastInputs.in0, x[0]);
+  Lanes::storeLastLane(&lastInputs.in1, x[1]);
+  Lanes::storeLastLane(&lastInputs.in2, x[2]);
+  Lanes::storeLastLane(&lastInputs.in3, x[3]);
+  Lanes::storeLastLane(&lastInputs.in4, x[4]);
+  Lanes::storeLastLane(&lastInputs.in5, x[5]);
+  eachChannel([&](std::int32_t c) { Lanes::storeLastLane(lastOutputs + c, y[c]); });
+}
+
+// One group of double samples at frame j: a vector's frames. Every input is
+// read before any output is written.
+template <typename Lanes, bool kBounded, bool kLast>
+void mixGroup(const DownmixLanes<Lanes, kBounded>& mix, double* const* in, double* const* out,
+              std::int32_t j, DownmixInputs& lastInputs, double* lastOutputs) {
+  typename DownmixLanes<Lanes, kBounded>::Channels x;
+  eachChannel([&](std::int32_t c) { x[c] = Lanes::finiteOrZero(Lanes::load(in[c] + j)); });
+  const auto y = mix(x);
+  eachChannel([&](std::int32_t c) { Lanes::store(out[c] + j, y[c]); });
+  if constexpr (kLast) handBack<Lanes>(x, y, lastInputs, lastOutputs);
+}
+
+// One group of float samples at frame j: four frames, mixed as doubles in
+// one vector or, with two-lane vectors, in two halves. The lanes load and
+// sanitise them as is cheaper for them: four floats in one register, or
+// widened first (a float is finite exactly when its double is). Every input
+// is read before any output is written.
+template <typename Lanes, bool kBounded, bool kLast>
+void mixGroup(const DownmixLanes<Lanes, kBounded>& mix, float* const* in, float* const* out,
+              std::int32_t j, DownmixInputs& lastInputs, double* lastOutputs) {
+  using Vector = typename Lanes::Vector;
+  constexpr int kHalves = Lanes::kFloatHalves;
+  typename Lanes::Floats samples[kDownmixChannels];
+  eachChannel([&](std::int32_t c) { samples[c] = Lanes::finiteOrZero(Lanes::load(in[c] + j)); });
+  typename DownmixLanes<Lanes, kBounded>::Channels x[kHalves], y[kHalves];
+  for (int half = 0; half < kHalves; ++half) {
+    eachChannel([&](std::int32_t c) { x[half][c] = Lanes::widen(samples[c], half); });
+    y[half] = mix(x[half]);
+  }
+  eachChannel([&](std::int32_t c) {
+    Vector halves[kHalves];
+    for (int half = 0; half < kHalves; ++half) halves[half] = y[half][c];
+    Lanes::store(out[c] + j, halves);
+  });
+  if constexpr (kLast) handBack<Lanes>(x[kHalves - 1], y[kHalves - 1], lastInputs, lastOutputs);
+}
+
+template <typename Lanes, typename Sample>
+constexpr std::int32_t kGroupFrames =
+    std::is_same_v<Sample, float> ? Lanes::kFloatHalves* Lanes::kFrames : Lanes::kFrames;
+
 template <typename Lanes, bool kBounded, typename Sample>
 std::int32_t mixGroups(const DownmixFactors& f, Sample* const* in, Sample* const* out,
-                       std::int32_t frames, DownmixLastFrame& last) {
-  using Vector = typename Lanes::Vector;
-  const Vector gain1 = Lanes::broadcast(f.pairGain1);
-  const Vector gain2 = Lanes::broadcast(f.pairGain2);
-  const Vector gain3 = Lanes::broadcast(f.pairGain3);
-  const Vector on1 = Lanes::broadcast(f.pairOn1);
-  const Vector on2 = Lanes::broadcast(f.pairOn2);
-  const Vector on3 = Lanes::broadcast(f.pairOn3);
-  const Vector master = Lanes::broadcast(f.masterGain);
-  const Vector bus = Lanes::broadcast(f.busPass);
-  const auto settled = [](Vector value) { return kBounded ? value : Lanes::finiteOrZero(value); };
-  const auto pair = [&](Vector first, Vector second, Vector third) {
-    const Vector sum = Lanes::add(Lanes::add(Lanes::multiply(Lanes::multiply(first, gain1), on1),
-                                             Lanes::multiply(Lanes::multiply(second, gain2), on2)),
-                                  Lanes::multiply(Lanes::multiply(third, gain3), on3));
-    return settled(Lanes::multiply(sum, master));
-  };
-  const std::int32_t whole = frames - frames % Lanes::kFrames;
-  Vector x0{}, x1{}, x2{}, x3{}, x4{}, x5{};
-  Vector y0{}, y1{}, y2{}, y3{}, y4{}, y5{};
-  for (std::int32_t j = 0; j < whole; j += Lanes::kFrames) {
-    x0 = Lanes::finiteOrZero(Lanes::load(in[0] + j));
-    x1 = Lanes::finiteOrZero(Lanes::load(in[1] + j));
-    x2 = Lanes::finiteOrZero(Lanes::load(in[2] + j));
-    x3 = Lanes::finiteOrZero(Lanes::load(in[3] + j));
-    x4 = Lanes::finiteOrZero(Lanes::load(in[4] + j));
-    x5 = Lanes::finiteOrZero(Lanes::load(in[5] + j));
-    y0 = pair(x0, x2, x4);
-    y1 = pair(x1, x3, x5);
-    y2 = settled(Lanes::multiply(x2, bus));
-    y3 = settled(Lanes::multiply(x3, bus));
-    y4 = settled(Lanes::multiply(x4, bus));
-    y5 = settled(Lanes::multiply(x5, bus));
-    Lanes::store(out[0] + j, y0);
-    Lanes::store(out[1] + j, y1);
-    Lanes::store(out[2] + j, y2);
-    Lanes::store(out[3] + j, y3);
-    Lanes::store(out[4] + j, y4);
-    Lanes::store(out[5] + j, y5);
-  }
-  if (whole > 0) {
-    const Vector inputs[] = {x0, x1, x2, x3, x4, x5};
-    const Vector outputs[] = {y0, y1, y2, y3, y4, y5};
-    for (int c = 0; c < TTovraEffect::kChannelCount; ++c) {
-      last.inputs[c] = Lanes::lastLane(inputs[c]);
-      last.outputs[c] = Lanes::lastLane(outputs[c]);
-    }
-  }
+                       std::int32_t frames, DownmixInputs& lastInputs, double* lastOutputs) {
+  constexpr std::int32_t kFrames = kGroupFrames<Lanes, Sample>;
+  static_assert((kFrames & (kFrames - 1)) == 0, "a group is a power of two frames");
+  const std::int32_t whole = frames & -kFrames;
+  if (whole <= 0) return 0;
+  const DownmixLanes<Lanes, kBounded> mix(f);
+  std::int32_t j = 0;
+  for (; j < whole - kFrames; j += kFrames)
+    mixGroup<Lanes, kBounded, false>(mix, in, out, j, lastInputs, lastOutputs);
+  mixGroup<Lanes, kBounded, true>(mix, in, out, j, lastInputs, lastOutputs);
   return whole;
 }
 

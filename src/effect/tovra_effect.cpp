@@ -28,6 +28,7 @@ double decibelsToGain(double decibels) { return sanitised(std::pow(10.0, decibel
 TTovraEffect::TTovraEffect() {
   describe();
   defineControls();
+  setFactors(DownmixFactors{});
 }
 
 void TTovraEffect::describe() {
@@ -58,10 +59,8 @@ void TTovraEffect::defineControls() {
 
 void TTovraEffect::effectOpen() {
   TTovra::open();
-  pairGain1 = pairGain2 = pairGain3 = 0.0;
-  pairOn1 = pairOn2 = pairOn3 = 0.0;
-  masterGain = busPass = 0.0;
-  in0 = in1 = in2 = in3 = in4 = in5 = 0.0;
+  setFactors(DownmixFactors{});
+  inputs_ = DownmixInputs{};
   serializeIndex = 0.0;
   system_ = SystemValues{};
 }
@@ -70,14 +69,16 @@ void TTovraEffect::initSection() { system_.initialisationPreamble(shell()); }
 
 void TTovraEffect::controlSection() {
   system_.refreshScriptCopies();
-  pairGain1 = decibelsToGain(controlValues_[kLevel1]);
-  pairGain2 = decibelsToGain(controlValues_[kLevel2]);
-  pairGain3 = decibelsToGain(controlValues_[kLevel3]);
-  pairOn1 = sanitised(1.0 - controlValues_[kMute1]);
-  pairOn2 = sanitised(1.0 - controlValues_[kMute2]);
-  pairOn3 = sanitised(1.0 - controlValues_[kMute3]);
-  masterGain = decibelsToGain(controlValues_[kMasterLevel]);
-  busPass = sanitised(controlValues_[kBusRouting]);
+  DownmixFactors f;
+  f.pairGain1 = decibelsToGain(controlValues_[kLevel1]);
+  f.pairGain2 = decibelsToGain(controlValues_[kLevel2]);
+  f.pairGain3 = decibelsToGain(controlValues_[kLevel3]);
+  f.pairOn1 = sanitised(1.0 - controlValues_[kMute1]);
+  f.pairOn2 = sanitised(1.0 - controlValues_[kMute2]);
+  f.pairOn3 = sanitised(1.0 - controlValues_[kMute3]);
+  f.masterGain = decibelsToGain(controlValues_[kMasterLevel]);
+  f.busPass = sanitised(controlValues_[kBusRouting]);
+  setFactors(f);
 }
 
 void TTovraEffect::blockSection() { system_.blockPreamble(shell()); }

@@ -12,7 +12,9 @@
 #include "shell/shell_services.h"
 
 #if defined(_WIN32)
-#define PLUGIN_EXPORT extern "C"
+// The export list (entry_points.def) names them; "used" keeps the link-time
+// optimiser, which does not read that list, from dropping them.
+#define PLUGIN_EXPORT extern "C" __attribute__((used))
 #else
 #define PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
 #endif

@@ -40,12 +40,13 @@ void forEachChannel(Body&& body) {
   forEachChannel<Count>(body, std::make_integer_sequence<std::int32_t, Count>{});
 }
 
-// The frames of a block for a channel count known at compile time: the host's
-// channel pointers are read once and the copies unroll. Every input of a
-// frame is read before any output of that frame is written, so hosts may
-// process in place.
+// Frames first to frames - 1 of a block for a channel count known at compile
+// time: the host's channel pointers are read once and the copies unroll.
+// Every input of a frame is read before any output of that frame is written,
+// so hosts may process in place.
 template <std::int32_t Channels, typename Sample, typename Effect>
-void runFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t frames) {
+void runFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t first,
+               std::int32_t frames) {
   Sample* in[Channels];
   Sample* out[Channels];
   forEachChannel<Channels>([&](std::int32_t i) {
@@ -53,7 +54,7 @@ void runFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t f
     out[i] = outputs[i];
   });
   auto& channels = effect.channels;
-  for (std::int32_t j = 0; j < frames; ++j) {
+  for (std::int32_t j = first; j < frames; ++j) {
     forEachChannel<Channels>([&](std::int32_t i) { channels[i] = in[i][j]; });
     effect.sampleSection();
     forEachChannel<Channels>(
@@ -62,53 +63,18 @@ void runFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t f
 }
 
 // Effects compiled with a fixed pin count (kChannelCount) may offer their
-// per-sample section as a kernel: an object taken once per block that does to
-// a frame held by the caller what sampleSection does to the channel
-// variables. The frame then stays in registers, and the kernel hands the
-// effect its variables back after the block, as frame-by-frame runs of
-// sampleSection would have left them.
-template <typename Effect, typename = void>
-struct HasSampleKernel : std::false_type {};
-template <typename Effect>
-struct HasSampleKernel<Effect, std::void_t<decltype(Effect::kChannelCount),
-                                           decltype(std::declval<Effect&>().sampleKernel())>>
-    : std::true_type {};
-
-// A kernel may also offer a group form, which runs whole groups of frames in
-// SIMD lanes and leaves the rest to the frame-by-frame kernel.
-template <typename Kernel, typename Sample, typename = void>
+// per-sample section in a group form: runGroups runs as many whole groups of
+// frames as fit, in SIMD lanes, answers the frames it did and leaves the
+// effect's variables as frame-by-frame runs would; the frames left over go
+// through the per-sample section one by one.
+template <typename Effect, typename Sample, typename = void>
 struct HasGroupForm : std::false_type {};
-template <typename Kernel, typename Sample>
-struct HasGroupForm<
-    Kernel, Sample,
-    std::void_t<decltype(std::declval<Kernel&>().template runGroups<Sample>(
-        std::declval<Sample**>(), std::declval<Sample**>(), 0, std::declval<double*>()))>>
+template <typename Effect, typename Sample>
+struct HasGroupForm<Effect, Sample,
+                    std::void_t<decltype(Effect::kChannelCount),
+                                decltype(std::declval<Effect&>().runGroups(
+                                    std::declval<Sample**>(), std::declval<Sample**>(), 0))>>
     : std::true_type {};
-
-template <typename Sample, typename Effect>
-void runKernelFrames(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t frames) {
-  constexpr std::int32_t kChannels = Effect::kChannelCount;
-  Sample* in[kChannels];
-  Sample* out[kChannels];
-  // Every frame of a block that has frames is written before it is read: by
-  // the groups for their last frame, or by the frame-by-frame loop.
-  double frame[kChannels];
-  forEachChannel<kChannels>([&](std::int32_t i) {
-    in[i] = inputs[i];
-    out[i] = outputs[i];
-  });
-  auto kernel = effect.sampleKernel();
-  std::int32_t j = 0;
-  if constexpr (HasGroupForm<decltype(kernel), Sample>::value)
-    j = kernel.template runGroups<Sample>(in, out, frames, frame);
-  for (; j < frames; ++j) {
-    forEachChannel<kChannels>([&](std::int32_t i) { frame[i] = in[i][j]; });
-    kernel(frame);
-    forEachChannel<kChannels>([&](std::int32_t i) { out[i][j] = toHostSample<Sample>(frame[i]); });
-  }
-  forEachChannel<kChannels>([&](std::int32_t i) { effect.channels[i] = frame[i]; });
-  kernel.handBack(effect);
-}
 
 // The same for a channel count known only when the block runs.
 template <typename Sample, typename Effect>
@@ -129,10 +95,14 @@ void runBlock(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t fr
               std::int32_t channelCount) {
   effect.blockSection();
   if (frames <= 0) return;
-  if constexpr (HasSampleKernel<Effect>::value) {
-    if (channelCount == Effect::kChannelCount)
-      return runKernelFrames(effect, inputs, outputs, frames);
+  if constexpr (HasGroupForm<Effect, Sample>::value) {
+    if (channelCount == Effect::kChannelCount) {
+      const std::int32_t grouped = effect.runGroups(inputs, outputs, frames);
+      if (grouped < frames)
+        runFrames<Effect::kChannelCount>(effect, inputs, outputs, grouped, frames);
+      return;
+    }
   }
-  if (channelCount == 2) return runFrames<2>(effect, inputs, outputs, frames);
+  if (channelCount == 2) return runFrames<2>(effect, inputs, outputs, 0, frames);
   runFramesOfAnyCount(effect, inputs, outputs, frames, channelCount);
 }

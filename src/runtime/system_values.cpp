@@ -1,14 +1,6 @@
 #include "runtime/system_values.h"
 
-#include "runtime/script_rules.h"
 #include "shell/shell_services.h"
-
-void SystemValue::refreshScript() { script = sanitised(maintained); }
-
-void SystemValue::setBoth(double value) {
-  maintained = sanitised(value);
-  script = maintained;
-}
 
 void SystemValues::initialisationPreamble(ShellHandle shell) {
   sampleRate.setBoth(shellGetSampleRate(shell));
@@ -22,13 +14,14 @@ void SystemValues::initialisationPreamble(ShellHandle shell) {
 void SystemValues::blockPreamble(ShellHandle shell) {
   perBlockValues.fill(0.0);
   // Without time information from the host the three keep their last values.
-  double hostTempo = tempo.maintained;
-  double numerator = timeSignatureNumerator.maintained;
-  double denominator = timeSignatureDenominator.maintained;
-  timeGetTempoAndSignature(shell, &hostTempo, &numerator, &denominator);
-  tempo.maintained = sanitised(hostTempo);
-  timeSignatureNumerator.maintained = sanitised(numerator);
-  timeSignatureDenominator.maintained = sanitised(denominator);
+  double hostTempo = 0.0;
+  double numerator = 0.0;
+  double denominator = 0.0;
+  if (timeGetTempoAndSignature(shell, &hostTempo, &numerator, &denominator) != 0) {
+    tempo.maintain(hostTempo);
+    timeSignatureNumerator.maintain(numerator);
+    timeSignatureDenominator.maintain(denominator);
+  }
   const double playing = timeIsPlaying(shell) != 0 ? 1.0 : 0.0;
   const double recording = timeIsRecording(shell) != 0 ? 4.0 : 0.0;
   playState = playing + recording;

@@ -7,13 +7,24 @@
 #include <array>
 
 #include "runtime/effect_callbacks.h"
+#include "runtime/script_rules.h"
 
-struct SystemValue {
-  double maintained = 0.0;
+class SystemValue {
+ public:
+  double maintained() const { return maintained_; }
+  void maintain(double value) { maintained_ = sanitised(value); }
+  void setBoth(double value) {
+    maintain(value);
+    script = maintained_;
+  }
+  // The maintained copy is sanitised whenever it is written, so the refresh
+  // is a plain copy: it runs several times in every processing call.
+  void refreshScript() { script = maintained_; }
+
   double script = 0.0;
 
-  void refreshScript();
-  void setBoth(double value);
+ private:
+  double maintained_ = 0.0;
 };
 
 struct SystemValues {

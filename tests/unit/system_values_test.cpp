@@ -61,7 +61,7 @@ TEST_F(SystemValuesTest, NonFiniteHostValuesAreStoredAsZero) {
   host.timeInfo().tempo = std::numeric_limits<double>::infinity();
   host.timeInfo().ppqPosition = std::numeric_limits<double>::quiet_NaN();
   values.blockPreamble(instance.shell);
-  EXPECT_EQ(values.tempo.maintained, 0.0);
+  EXPECT_EQ(values.tempo.maintained(), 0.0);
   EXPECT_EQ(values.tempo.script, 0.0);
   EXPECT_EQ(values.playPosition, 0.0);
 }
@@ -79,9 +79,9 @@ TEST_F(SystemValuesTest, WithoutTimeInformationTempoAndSignatureKeepTheirValues)
 TEST_F(SystemValuesTest, InitialisationPreambleReadsTheShell) {
   instance.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
   instance.dispatch(effSetBlockSize, 0, 256);
-  values.timeSignatureNumerator.maintained = 7.0;
+  values.timeSignatureNumerator.maintain(7.0);
   values.initialisationPreamble(instance.shell);
-  EXPECT_EQ(values.sampleRate.maintained, 48000.0);
+  EXPECT_EQ(values.sampleRate.maintained(), 48000.0);
   EXPECT_EQ(values.sampleRate.script, 48000.0);
   EXPECT_EQ(values.channelCount.script, 6.0);
   EXPECT_EQ(values.blockSize.script, 256.0);
