@@ -187,6 +187,7 @@ void expectFormExact(const InstructionSet& set, const Setting& setting, std::int
   TTovraEffect plain;
   configure(plain, setting);
   const DownmixFactors factors = plain.factors();
+  EXPECT_EQ(factors.bounded(), factorsBounded(factors)) << "the range check";
   for (bool bounded : {false, true}) {
     if (bounded && !(std::is_same_v<Sample, float> && factorsBounded(factors))) continue;
     SCOPED_TRACE(std::string(set.name) + (bounded ? ", bounded" : ", general"));
