@@ -1,6 +1,7 @@
 // Which groups the block loop runs: chosen once per process from the
 // processor's features (AVX2 on x86-64 where present, else SSE2, the baseline
-// of every build), and for float samples by whether the factors are bounded.
+// of every build), and whenever the factors change by whether they are
+// routine and, for float samples, bounded.
 #include "effect/downmix_groups.h"
 
 #include <cmath>
@@ -34,11 +35,23 @@ bool DownmixFactors::bounded() const {
   return true;
 }
 
+// -0.0 is not routine: a positive input times -0.0 is -0.0, not a zero of
+// the input's sign.
+bool DownmixFactors::routine() const {
+  const bool busExact = busPass == 1.0 || (busPass == 0.0 && !std::signbit(busPass));
+  return pairOn1 == 1.0 && pairOn2 == 1.0 && pairOn3 == 1.0 && busExact;
+}
+
 DownmixGroupForms downmixGroupFormsSse2() { return downmixGroupFormsOf<Sse2Lanes>(); }
 
 void TTovraEffect::setFactors(const DownmixFactors& factors) {
   factors_ = factors;
-  floatGroups_ = factors.bounded() ? kGroupForms.boundedFloat : kGroupForms.generalFloat;
+  const bool bounded = factors.bounded();
+  const bool routine = factors.routine();
+  floatGroups_ = !bounded  ? kGroupForms.generalFloat
+                 : routine ? kGroupForms.routineFloat
+                           : kGroupForms.boundedFloat;
+  doubleGroups_ = routine ? kGroupForms.routineDouble : kGroupForms.generalDouble;
 }
 
 std::int32_t TTovraEffect::runGroups(float* const* inputs, float* const* outputs,
@@ -48,5 +61,5 @@ std::int32_t TTovraEffect::runGroups(float* const* inputs, float* const* outputs
 
 std::int32_t TTovraEffect::runGroups(double* const* inputs, double* const* outputs,
                                      std::int32_t frames) {
-  return kGroupForms.generalDouble(factors_, inputs, outputs, frames, inputs_, channels.data());
+  return doubleGroups_(factors_, inputs, outputs, frames, inputs_, channels.data());
 }

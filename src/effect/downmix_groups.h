@@ -19,13 +19,17 @@ template <typename Sample>
 using DownmixGroups = std::int32_t (*)(const DownmixFactors&, Sample* const*, Sample* const*,
                                        std::int32_t, DownmixInputs&, double* channels);
 static_assert(std::is_same_v<DownmixGroups<float>, TTovraEffect::FloatGroups>);
+static_assert(std::is_same_v<DownmixGroups<double>, TTovraEffect::DoubleGroups>);
 
-// The forms a set of lanes offers: bounded or general factors for float
-// samples, general ones for doubles. Bounded factors help only floats: a
-// double sample may be anything up to the double range.
+// The forms a set of lanes offers. Routine factors (DownmixFactors::routine)
+// drop the mute products and compute the busses without arithmetic; bounded
+// factors let float results go unsanitised. Bounded factors help only floats:
+// a double sample may be anything up to the double range.
 struct DownmixGroupForms {
+  DownmixGroups<float> routineFloat;  // routine and bounded
   DownmixGroups<float> boundedFloat;
   DownmixGroups<float> generalFloat;
+  DownmixGroups<double> routineDouble;
   DownmixGroups<double> generalDouble;
 };
 
@@ -53,12 +57,17 @@ struct ChannelVectors {
 // channel. kBounded: every factor is known to be at most 2^64 in magnitude
 // and the samples are floats. A float is below 2^128, so a product of three
 // factors and a sample stays below 2^320 and no result can overflow: the
-// results need no sanitising.
-template <typename Lanes, bool kBounded>
+// results need no sanitising. kRoutine: the factors are routine, so a
+// product with a mute factor of exactly 1 is the product before it, and a
+// sanitised input times a routing factor of exactly +0 or +1 is finite and,
+// for float samples, a float: the busses need neither sanitising nor the
+// float limit, and float busses are multiplied as floats.
+template <typename Lanes, bool kBounded, bool kRoutine>
 class DownmixLanes {
  public:
   using Vector = typename Lanes::Vector;
   using Channels = ChannelVectors<Lanes>;
+  static constexpr bool kRoutineBusses = kRoutine;
 
   explicit DownmixLanes(const DownmixFactors& f)
       : gain1_(Lanes::broadcast(f.pairGain1)),
@@ -68,13 +77,18 @@ class DownmixLanes {
         on2_(Lanes::broadcast(f.pairOn2)),
         on3_(Lanes::broadcast(f.pairOn3)),
         master_(Lanes::broadcast(f.masterGain)),
-        bus_(Lanes::broadcast(f.busPass)) {}
+        bus_(Lanes::broadcast(f.busPass)),
+        busFloats_(Lanes::broadcastFloats(f.busPass)) {}
 
   // x: the sanitised inputs.
   Channels operator()(const Channels& x) const {
-    return {{pair(x[0], x[2], x[4]), pair(x[1], x[3], x[5]), settled(Lanes::multiply(x[2], bus_)),
-             settled(Lanes::multiply(x[3], bus_)), settled(Lanes::multiply(x[4], bus_)),
-             settled(Lanes::multiply(x[5], bus_))}};
+    return {{pair(x[0], x[2], x[4]), pair(x[1], x[3], x[5]), bus(x[2]), bus(x[3]), bus(x[4]),
+             bus(x[5])}};
+  }
+
+  // A bus of routine factors from its sanitised float samples as loaded.
+  typename Lanes::Floats routineBus(typename Lanes::Floats samples) const {
+    return Lanes::multiply(samples, busFloats_);
   }
 
  private:
@@ -82,13 +96,25 @@ class DownmixLanes {
 
   Vector pair(Vector first, Vector second, Vector third) const {
     const Vector sum =
-        Lanes::add(Lanes::add(Lanes::multiply(Lanes::multiply(first, gain1_), on1_),
-                              Lanes::multiply(Lanes::multiply(second, gain2_), on2_)),
-                   Lanes::multiply(Lanes::multiply(third, gain3_), on3_));
+        kRoutine ? Lanes::add(
+                       Lanes::add(Lanes::multiply(first, gain1_), Lanes::multiply(second, gain2_)),
+                       Lanes::multiply(third, gain3_))
+                 : Lanes::add(Lanes::add(muted(first, gain1_, on1_), muted(second, gain2_, on2_)),
+                              muted(third, gain3_, on3_));
     return settled(Lanes::multiply(sum, master_));
   }
 
+  static Vector muted(Vector input, Vector gain, Vector on) {
+    return Lanes::multiply(Lanes::multiply(input, gain), on);
+  }
+
+  Vector bus(Vector input) const {
+    const Vector product = Lanes::multiply(input, bus_);
+    return kRoutine ? product : settled(product);
+  }
+
   Vector gain1_, gain2_, gain3_, on1_, on2_, on3_, master_, bus_;
+  typename Lanes::Floats busFloats_;
 };
 
 // Calls body(c) for every channel, unrolled. Always inlined, like handBack
@@ -118,10 +144,10 @@ template <typename Lanes, typename Channels>
 
 // One group of double samples at frame j: a vector's frames. Every input is
 // read before any output is written.
-template <typename Lanes, bool kBounded, bool kLast>
-void mixGroup(const DownmixLanes<Lanes, kBounded>& mix, double* const* in, double* const* out,
-              std::int32_t j, DownmixInputs& lastInputs, double* lastOutputs) {
-  typename DownmixLanes<Lanes, kBounded>::Channels x;
+template <typename Lanes, typename Mix, bool kLast>
+void mixGroup(const Mix& mix, double* const* in, double* const* out, std::int32_t j,
+              DownmixInputs& lastInputs, double* lastOutputs) {
+  typename Mix::Channels x;
   eachChannel([&](std::int32_t c) { x[c] = Lanes::finiteOrZero(Lanes::load(in[c] + j)); });
   const auto y = mix(x);
   eachChannel([&](std::int32_t c) { Lanes::store(out[c] + j, y[c]); });
@@ -133,19 +159,21 @@ void mixGroup(const DownmixLanes<Lanes, kBounded>& mix, double* const* in, doubl
 // sanitise them as is cheaper for them: four floats in one register, or
 // widened first (a float is finite exactly when its double is). Every input
 // is read before any output is written.
-template <typename Lanes, bool kBounded, bool kLast>
-void mixGroup(const DownmixLanes<Lanes, kBounded>& mix, float* const* in, float* const* out,
-              std::int32_t j, DownmixInputs& lastInputs, double* lastOutputs) {
+template <typename Lanes, typename Mix, bool kLast>
+void mixGroup(const Mix& mix, float* const* in, float* const* out, std::int32_t j,
+              DownmixInputs& lastInputs, double* lastOutputs) {
   using Vector = typename Lanes::Vector;
   constexpr int kHalves = Lanes::kFloatHalves;
   typename Lanes::Floats samples[kDownmixChannels];
   eachChannel([&](std::int32_t c) { samples[c] = Lanes::finiteOrZero(Lanes::load(in[c] + j)); });
-  typename DownmixLanes<Lanes, kBounded>::Channels x[kHalves], y[kHalves];
+  typename Mix::Channels x[kHalves], y[kHalves];
   for (int half = 0; half < kHalves; ++half) {
     eachChannel([&](std::int32_t c) { x[half][c] = Lanes::widen(samples[c], half); });
     y[half] = mix(x[half]);
   }
   eachChannel([&](std::int32_t c) {
+    if (Mix::kRoutineBusses && c >= 2)
+      return Lanes::storeExact(out[c] + j, mix.routineBus(samples[c]));
     Vector halves[kHalves];
     for (int half = 0; half < kHalves; ++half) halves[half] = y[half][c];
     Lanes::store(out[c] + j, halves);
@@ -157,25 +185,27 @@ template <typename Lanes, typename Sample>
 constexpr std::int32_t kGroupFrames =
     std::is_same_v<Sample, float> ? Lanes::kFloatHalves* Lanes::kFrames : Lanes::kFrames;
 
-template <typename Lanes, bool kBounded, typename Sample>
+template <typename Lanes, bool kBounded, bool kRoutine, typename Sample>
 std::int32_t mixGroups(const DownmixFactors& f, Sample* const* in, Sample* const* out,
                        std::int32_t frames, DownmixInputs& lastInputs, double* lastOutputs) {
+  using Mix = DownmixLanes<Lanes, kBounded, kRoutine>;
   constexpr std::int32_t kFrames = kGroupFrames<Lanes, Sample>;
   static_assert((kFrames & (kFrames - 1)) == 0, "a group is a power of two frames");
   const std::int32_t whole = frames & -kFrames;
   if (whole <= 0) return 0;
-  const DownmixLanes<Lanes, kBounded> mix(f);
+  const Mix mix(f);
   std::int32_t j = 0;
   for (; j < whole - kFrames; j += kFrames)
-    mixGroup<Lanes, kBounded, false>(mix, in, out, j, lastInputs, lastOutputs);
-  mixGroup<Lanes, kBounded, true>(mix, in, out, j, lastInputs, lastOutputs);
+    mixGroup<Lanes, Mix, false>(mix, in, out, j, lastInputs, lastOutputs);
+  mixGroup<Lanes, Mix, true>(mix, in, out, j, lastInputs, lastOutputs);
   return whole;
 }
 
 template <typename Lanes>
 constexpr DownmixGroupForms downmixGroupFormsOf() {
-  return {mixGroups<Lanes, true, float>, mixGroups<Lanes, false, float>,
-          mixGroups<Lanes, false, double>};
+  return {mixGroups<Lanes, true, true, float>, mixGroups<Lanes, true, false, float>,
+          mixGroups<Lanes, false, false, float>, mixGroups<Lanes, false, true, double>,
+          mixGroups<Lanes, false, false, double>};
 }
 
 }  // namespace

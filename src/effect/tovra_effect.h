@@ -24,6 +24,9 @@ struct DownmixFactors {
 
   // Every factor at most 2^64 in magnitude (effect/downmix_groups.h).
   bool bounded() const;
+  // No pair muted and the busses either silent or passed: every mute factor
+  // exactly 1, the routing factor exactly +0 or +1.
+  bool routine() const;
 };
 
 // The per-sample section's input variables: the last frame's inputs,
@@ -58,8 +61,11 @@ class TTovraEffect final : public TTovra {
   // in place. Answers the frames done; when it did any, the input and
   // channel variables are left as frame-by-frame runs would leave them.
   std::int32_t runGroups(float* const* inputs, float* const* outputs, std::int32_t frames);
-  using FloatGroups = std::int32_t (*)(const DownmixFactors&, float* const*, float* const*,
-                                       std::int32_t, DownmixInputs&, double*);
+  template <typename Sample>
+  using Groups = std::int32_t (*)(const DownmixFactors&, Sample* const*, Sample* const*,
+                                  std::int32_t, DownmixInputs&, double*);
+  using FloatGroups = Groups<float>;
+  using DoubleGroups = Groups<double>;
   std::int32_t runGroups(double* const* inputs, double* const* outputs, std::int32_t frames);
 
   const DownmixFactors& factors() const { return factors_; }
@@ -73,14 +79,14 @@ class TTovraEffect final : public TTovra {
   void describe();
   void defineControls();
   void effectOpen();
-  // The factors change only here, and the group form for float samples with
-  // them: the range check runs once per change rather than in every
-  // processing call (effect/downmix_groups.cpp).
+  // The factors change only here, and the group forms with them: the range check runs once per
+  // change rather than in every processing call (effect/downmix_groups.cpp).
   void setFactors(const DownmixFactors& factors);
 
   // The script's variables, all 0 until the first control section.
   DownmixFactors factors_;
   FloatGroups floatGroups_ = nullptr;
+  DoubleGroups doubleGroups_ = nullptr;
   DownmixInputs inputs_;
   double serializeIndex = 0.0;
   SystemValues system_;

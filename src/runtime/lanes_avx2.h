@@ -47,6 +47,13 @@ struct Avx2Lanes {
   static void storeLastLane(double* to, Vector value) {
     _mm_storeh_pd(to, _mm256_extractf128_pd(value, 1));
   }
+
+  // Float samples are held widened.
+  static Floats broadcastFloats(double value) { return broadcast(value); }
+  // Widened float samples that need no limit: narrowing them is exact.
+  static void storeExact(float* samples, Floats value) {
+    _mm_storeu_ps(samples, _mm256_cvtpd_ps(value));
+  }
 };
 
 }  // namespace

@@ -62,6 +62,12 @@ struct Sse2Lanes {
   static void store(double* samples, Vector value) { _mm_storeu_pd(samples, value); }
 
   static void storeLastLane(double* to, Vector value) { _mm_storeh_pd(to, value); }
+
+  // A factor that is a float, for float samples.
+  static Floats broadcastFloats(double value) { return _mm_set1_ps(static_cast<float>(value)); }
+  static Floats multiply(Floats a, Floats b) { return _mm_mul_ps(a, b); }
+  // Float samples that need no narrowing or limit.
+  static void storeExact(float* samples, Floats value) { _mm_storeu_ps(samples, value); }
 };
 
 }  // namespace

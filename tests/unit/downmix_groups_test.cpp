@@ -27,6 +27,7 @@ constexpr std::int32_t kChannels = TTovraEffect::kChannelCount;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kBound = 18446744073709551616.0;  // 2^64
+constexpr double kPositiveZero = 0.0;
 
 struct Setting {
   const char* name;
@@ -37,6 +38,10 @@ std::vector<Setting> settings() {
   std::vector<Setting> all = {
       {"defaults", {}},
       {"levels, mutes, master", {{1, -6}, {2, -12}, {3, -3}, {5, 1}, {7, 4.5}, {8, 1}}},
+      {"levels and master, busses passed", {{1, -6}, {2, -12}, {3, -3}, {7, 4.5}, {8, 1}}},
+      {"routing restored as -0", {{1, -6}, {8, -0.0}}},
+      {"routing restored just above 1", {{8, std::nextafter(1.0, 2.0)}}},
+      {"a mute restored just above 0", {{6, 1.2e-16}}},
       {"restored mutes between 0 and 1",
        {{1, -6}, {2, -2.5}, {3, 3.3}, {4, 0.3}, {5, 0.77}, {6, -0.1}, {7, -1.7}, {8, 0.6}}},
       {"a factor of exactly 2^64", {{8, kBound}, {4, 1 - kBound}}},
@@ -148,19 +153,36 @@ void expectBlockLoopExact(const Setting& setting, std::int32_t frames, const Lay
   }
 }
 
-template <typename Sample>
-DownmixGroups<Sample> formsFor(const DownmixGroupForms& forms, bool bounded) {
-  if constexpr (std::is_same_v<Sample, float>)
-    return bounded ? forms.boundedFloat : forms.generalFloat;
-  else
-    return forms.generalDouble;
-}
-
 bool factorsBounded(const DownmixFactors& f) {
   for (double factor : {f.pairGain1, f.pairGain2, f.pairGain3, f.pairOn1, f.pairOn2, f.pairOn3,
                         f.masterGain, f.busPass})
     if (!(std::fabs(factor) <= kBound)) return false;
   return true;
+}
+
+bool factorsRoutine(const DownmixFactors& f) {
+  const bool busExact =
+      std::memcmp(&f.busPass, &kPositiveZero, sizeof(double)) == 0 || f.busPass == 1.0;
+  return f.pairOn1 == 1.0 && f.pairOn2 == 1.0 && f.pairOn3 == 1.0 && busExact;
+}
+
+// The forms that may run with these factors, by name.
+template <typename Sample>
+std::vector<std::pair<const char*, DownmixGroups<Sample>>> formsFor(const DownmixGroupForms& forms,
+                                                                    const DownmixFactors& f) {
+  const bool bounded = factorsBounded(f);
+  const bool routine = factorsRoutine(f);
+  if constexpr (std::is_same_v<Sample, float>) {
+    std::vector<std::pair<const char*, DownmixGroups<float>>> all{{"general", forms.generalFloat}};
+    if (bounded) all.push_back({"bounded", forms.boundedFloat});
+    if (bounded && routine) all.push_back({"routine", forms.routineFloat});
+    return all;
+  } else {
+    std::vector<std::pair<const char*, DownmixGroups<double>>> all{
+        {"general", forms.generalDouble}};
+    if (routine) all.push_back({"routine", forms.routineDouble});
+    return all;
+  }
 }
 
 // An instruction set's forms and how many frames a group of doubles holds;
@@ -188,15 +210,15 @@ void expectFormExact(const InstructionSet& set, const Setting& setting, std::int
   configure(plain, setting);
   const DownmixFactors factors = plain.factors();
   EXPECT_EQ(factors.bounded(), factorsBounded(factors)) << "the range check";
-  for (bool bounded : {false, true}) {
-    if (bounded && !(std::is_same_v<Sample, float> && factorsBounded(factors))) continue;
-    SCOPED_TRACE(std::string(set.name) + (bounded ? ", bounded" : ", general"));
+  EXPECT_EQ(factors.routine(), factorsRoutine(factors)) << "the routine check";
+  for (const auto& [formName, form] : formsFor<Sample>(set.forms, factors)) {
+    SCOPED_TRACE(std::string(set.name) + ", " + formName);
     Block<Sample> fastIo(frames, layout, 0);
     Block<Sample> plainIo(frames, layout, 0);
     DownmixInputs lastInputs;
     double lastOutputs[kChannels];
-    const std::int32_t done = formsFor<Sample>(set.forms, bounded)(
-        factors, fastIo.in(), fastIo.out(), frames, lastInputs, lastOutputs);
+    const std::int32_t done =
+        form(factors, fastIo.in(), fastIo.out(), frames, lastInputs, lastOutputs);
     const std::int32_t groupFrames = std::is_same_v<Sample, float> ? 4 : set.frames;
     EXPECT_EQ(done, frames - frames % groupFrames);
     runBlock(static_cast<TTovra&>(plain), plainIo.in(), plainIo.out(), done, kChannels);
