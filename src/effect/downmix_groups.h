@@ -95,17 +95,15 @@ class DownmixLanes {
   static Vector settled(Vector value) { return kBounded ? value : Lanes::finiteOrZero(value); }
 
   Vector pair(Vector first, Vector second, Vector third) const {
-    const Vector sum =
-        kRoutine ? Lanes::add(
-                       Lanes::add(Lanes::multiply(first, gain1_), Lanes::multiply(second, gain2_)),
-                       Lanes::multiply(third, gain3_))
-                 : Lanes::add(Lanes::add(muted(first, gain1_, on1_), muted(second, gain2_, on2_)),
-                              muted(third, gain3_, on3_));
+    const Vector sum = Lanes::add(Lanes::add(term(first, gain1_, on1_), term(second, gain2_, on2_)),
+                                  term(third, gain3_, on3_));
     return settled(Lanes::multiply(sum, master_));
   }
 
-  static Vector muted(Vector input, Vector gain, Vector on) {
-    return Lanes::multiply(Lanes::multiply(input, gain), on);
+  // An input times its pair's gain, then its mute factor.
+  static Vector term(Vector input, Vector gain, Vector on) {
+    const Vector gained = Lanes::multiply(input, gain);
+    return kRoutine ? gained : Lanes::multiply(gained, on);
   }
 
   Vector bus(Vector input) const {
