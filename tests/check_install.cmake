@@ -32,5 +32,6 @@ expect_no_file("${WORK_DIR}/usr-local/.vst/${LIBRARY}")
 install_into("${WORK_DIR}/home" --component user)
 expect_file("${WORK_DIR}/home/.vst/${LIBRARY}")
 expect_no_file("${WORK_DIR}/home/lib/vst/${LIBRARY}")
+expect_no_file("${WORK_DIR}/home/bin/trimhost")
 
 file(REMOVE_RECURSE "${WORK_DIR}")

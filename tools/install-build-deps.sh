@@ -10,7 +10,7 @@ native_packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libsndfile1-dev libcli11-dev nlohmann-json3-dev
-  dpf-plugins-vst
+  dpf-plugins-vst lsp-plugins-vst parallel
   clang-format python3
 )
 i386_packages=(wine32:i386)

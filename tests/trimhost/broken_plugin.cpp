@@ -6,7 +6,16 @@
 //   BROKEN_PLUGIN_WRONG_MAGIC    hands out a record without the magic;
 //   BROKEN_PLUGIN_CRASHING       makes a fine instance of two inputs and two
 //                                outputs whose processing writes through a
-//                                null pointer.
+//                                null pointer;
+//   BROKEN_PLUGIN_CRASHING_LOUD  the same, but it passes its inputs through
+//                                and crashes only on a sample beyond 0.9 in
+//                                magnitude: one loud file in a batch;
+//   BROKEN_PLUGIN_CRASHING_AT_START  writes through a null pointer in its
+//                                entry point, as soon as a host asks for an
+//                                instance;
+//   BROKEN_PLUGIN_HANGING        never returns from its entry point; when
+//                                BROKEN_PLUGIN_PID_FILE is set, it first
+//                                writes its process id there.
 #include "aeffect.h"
 
 #define BROKEN_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
@@ -35,7 +44,36 @@ BROKEN_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
   return &record;
 }
 
-#elif defined(BROKEN_PLUGIN_CRASHING)
+#elif defined(BROKEN_PLUGIN_CRASHING_AT_START)
+
+int* volatile nowhere = nullptr;
+
+// Not instrumented, like the crashing processing below.
+__attribute__((no_sanitize("address", "undefined"))) void crash() { *nowhere = 1; }
+
+BROKEN_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
+  crash();
+  return nullptr;
+}
+
+#elif defined(BROKEN_PLUGIN_HANGING)
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+BROKEN_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
+  if (const char* file = std::getenv("BROKEN_PLUGIN_PID_FILE")) {
+    if (std::FILE* out = std::fopen(file, "w")) {
+      std::fprintf(out, "%d\n", static_cast<int>(getpid()));
+      std::fclose(out);
+    }
+  }
+  for (;;) pause();
+}
+
+#elif defined(BROKEN_PLUGIN_CRASHING) || defined(BROKEN_PLUGIN_CRASHING_LOUD)
 
 std::intptr_t quietDispatcher(AEffect*, std::int32_t, std::int32_t, std::intptr_t, void*, float) {
   return 0;
@@ -50,10 +88,20 @@ int* volatile nowhere = nullptr;
 
 // Not instrumented: under the sanitizers the crash must still reach the host
 // as the signal it is, not as a sanitizer's report.
-__attribute__((no_sanitize("address", "undefined"))) void crashingProcess(AEffect*, float**,
-                                                                          float**, std::int32_t) {
-  *nowhere = 1;
+__attribute__((no_sanitize("address", "undefined"))) void crash() { *nowhere = 1; }
+
+#if defined(BROKEN_PLUGIN_CRASHING)
+void crashingProcess(AEffect*, float**, float**, std::int32_t) { crash(); }
+#else
+void crashingProcess(AEffect*, float** inputs, float** outputs, std::int32_t frames) {
+  for (int channel = 0; channel < 2; ++channel)
+    for (std::int32_t frame = 0; frame < frames; ++frame) {
+      const float sample = inputs[channel][frame];
+      if (sample > 0.9f || sample < -0.9f) crash();
+      outputs[channel][frame] = sample;
+    }
 }
+#endif
 
 BROKEN_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
   static AEffect record{};

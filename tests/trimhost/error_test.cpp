@@ -135,7 +135,10 @@ TEST_F(ErrorTest, SettingsThatNameNothingOrCannotBeReached) {
             "expected N/D, such as 3/4"},
            {"unknown format", with({"--format", "pcm8"}), 2,
             "--format pcm8: not a sample format; choose one of pcm16, pcm24, pcm32, float32"},
-           {"missing argument", {trimixer(), path("in.wav")}, 2, "OUTPUT is required"}}) {
+           {"missing argument",
+            {trimixer(), path("in.wav")},
+            2,
+            "render takes PLUGIN INPUT OUTPUT, or PLUGIN INPUT... --output-dir DIR"}}) {
     expectRefused(refusal);
   }
 }

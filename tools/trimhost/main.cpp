@@ -5,13 +5,19 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "batch.h"
 #include "demo.h"
 #include "number_options.h"
 #include "parameter_assignment.h"
+#include "params_command.h"
 #include "plugin_info.h"
+#include "plugin_list.h"
+#include "plugin_lookup.h"
 #include "preset_commands.h"
 #include "render.h"
+#include "settings_file.h"
 #include "signal_cleanup.h"
 #include "text_match.h"
 #include "tone.h"
@@ -19,26 +25,36 @@
 
 namespace {
 
-const char* const kCommands[] = {"demo", "info", "render", "preset", "tone", "help"};
+const char* const kCommands[] = {"demo",   "info", "render", "preset",
+                                 "params", "list", "tone",   "help"};
+
+constexpr const char* kPluginHelp =
+    "plugin library: a path, or a file name (with or without .so) or effect name looked up in "
+    "VST_PATH, ~/.vst, /usr/local/lib/vst, /usr/lib/vst";
 
 constexpr const char* kExitStatuses =
-    "Exit status: 0 done; 1 files, audio or rendering failed; 2 bad command line; 3 the plugin "
-    "cannot be loaded or started or cannot do what was asked; 4 a preset is missing, corrupt or "
-    "for another plugin; 5 a --set names no parameter, an ambiguous one, or an unreachable value; "
-    "6 the plugin crashed; 128 + N ended by signal N (130 for Ctrl-C). A failed or interrupted "
-    "run leaves no output file.";
+    "Exit status: 0 done; 1 files, audio or rendering failed; 2 bad command line or an ambiguous "
+    "plugin name; 3 no plugin has the name given, or it cannot be loaded or started or cannot do "
+    "what was asked; 4 a preset is missing, corrupt or for another plugin; 5 a --set or a "
+    "settings file's line names no parameter, an ambiguous one, or an unreachable value; 6 the "
+    "plugin crashed; 128 + N ended by signal N (130 for Ctrl-C). A failed or interrupted run "
+    "leaves no output file.";
 
 // Where the parsed command line lands; the option texts that need converting
 // are converted when their command runs.
 struct Commands {
   std::string plugin;
+  std::vector<std::string> renderFiles;  // INPUT OUTPUT, or the inputs of a batch
+  BatchOptions batch;
   std::string transport = "stopped";
   bool json = false;
   std::string presetFile;
   std::string timeSignature;
   RenderOptions render;
   PluginSettings presetSettings;
+  PluginSettings paramsSettings;
   ToneOptions tone;
+  ListOptions list;
 };
 
 void addSettingsOptions(CLI::App& command, PluginSettings& settings) {
@@ -62,8 +78,17 @@ void addSettingsOptions(CLI::App& command, PluginSettings& settings) {
   addAssignments("--set-normalised", ValueForm::Normalised,
                  "NAME_OR_INDEX=VALUE: the normalised value from 0 to 1 a host sends "
                  "(repeatable; applied after --preset, in command-line order with --set)");
+  command
+      .add_option_function<std::string>(
+          "--set-file",
+          [&settings](const std::string& file) {
+            settings.settingsFiles.push_back(readSettingsFile(file));
+          },
+          "FILE of NAME_OR_INDEX=VALUE lines, as params prints them (repeatable; applied after "
+          "--preset and before --set and --set-normalised)")
+      ->trigger_on_parse();
   command.add_option("--preset", settings.presetFile,
-                     "load this .fxp before the --set and --set-normalised values");
+                     "load this .fxp before the --set-file, --set and --set-normalised values");
   command.add_flag("--force", settings.force, "load a preset made for another plugin");
 }
 
@@ -83,19 +108,64 @@ void addFormatOptions(CLI::App& command, FormatRequest& format, const char* defa
                      "without one, as the input)");
 }
 
+// render PLUGIN INPUT OUTPUT, or render PLUGIN INPUT... --output-dir DIR.
+void runRenderCommand(Commands& commands) {
+  RenderOptions& render = commands.render;
+  render.plugin = findPlugin(render.plugin);
+  if (!commands.timeSignature.empty()) parseTimeSignature(commands.timeSignature, render.transport);
+  render.transport.state = transportStates().at(lowerCase(commands.transport));
+  BatchOptions& batch = commands.batch;
+  if (!batch.outputDir.empty()) {
+    batch.render = render;
+    batch.inputs = commands.renderFiles;
+    runBatch(batch);
+    return;
+  }
+  if (commands.renderFiles.size() != 2)
+    throw ToolError(ExitStatus::Usage,
+                    "render takes PLUGIN INPUT OUTPUT, or PLUGIN INPUT... --output-dir DIR");
+  if (batch.jobs != 0 || batch.failFast)
+    throw ToolError(ExitStatus::Usage, "--jobs and --fail-fast go with --output-dir");
+  render.input = commands.renderFiles[0];
+  render.output = commands.renderFiles[1];
+  runRender(render);
+}
+
 void addRender(CLI::App& app, Commands& commands) {
   RenderOptions& render = commands.render;
-  CLI::App* command = app.add_subcommand("render", "run an audio file through the plugin");
+  CLI::App* command = app.add_subcommand(
+      "render",
+      "run an audio file through the plugin: render PLUGIN INPUT OUTPUT, or many: "
+      "render PLUGIN INPUT... --output-dir DIR");
   command->add_option("PLUGIN", render.plugin, "plugin library")->required();
-  command->add_option("INPUT", render.input, "audio file to read")->required();
-  command->add_option("OUTPUT", render.output, "audio file to write, - for standard output")
+  command
+      ->add_option("FILES", commands.renderFiles,
+                   "INPUT OUTPUT (OUTPUT - for standard output), or with --output-dir the inputs")
       ->required();
+  command->add_option("--output-dir", commands.batch.outputDir,
+                      "render every INPUT into this folder, each named after its input");
+  command
+      ->add_option("--jobs", commands.batch.jobs,
+                   "files rendered at once (default: one per "
+                   "processor)")
+      ->check(wholeNumberFrom(1, 1024));
+  command->add_flag("--fail-fast", commands.batch.failFast,
+                    "stop the batch at the first file that fails");
+  command->add_flag("--json", render.json,
+                    "print one JSON object per file on standard output, the rest on standard "
+                    "error");
   addSettingsOptions(*command, render.settings);
   command->add_option("--save-preset", render.savePreset, "write the plugin's state to this .fxp");
   command->add_option("--block", render.blockSize, "frames per processing call")
       ->capture_default_str()
       ->check(wholeNumberFrom(1, 1 << 20));
   command->add_flag("--double", render.doublePrecision, "process 64-bit samples");
+  command->add_flag("!--no-latency-compensation", render.latencyCompensation,
+                    "keep the plugin's initial delay at the start of the output");
+  command
+      ->add_option("--tail", render.tailSeconds,
+                   "seconds of silence rendered after the input, for sound that outlasts it")
+      ->check(numberFrom(0, 3600));
   command->add_option("--tempo", render.transport.tempo, "beats per minute")
       ->capture_default_str()
       ->check(numberFrom(1, 999));
@@ -109,13 +179,7 @@ void addRender(CLI::App& app, Commands& commands) {
   command->add_option("--outputs", render.outputs, "write only the first N outputs")
       ->check(wholeNumberFrom(1, 64));
   addFormatOptions(*command, render.format, "the input's");
-  command->callback([&commands] {
-    RenderOptions& render = commands.render;
-    if (!commands.timeSignature.empty())
-      parseTimeSignature(commands.timeSignature, render.transport);
-    render.transport.state = transportStates().at(lowerCase(commands.transport));
-    runRender(render);
-  });
+  command->callback([&commands] { runRenderCommand(commands); });
 }
 
 void addPreset(CLI::App& app, Commands& commands) {
@@ -124,13 +188,22 @@ void addPreset(CLI::App& app, Commands& commands) {
   show->add_option("FILE", commands.presetFile, "program file")->required();
   show->callback([&commands] { runPresetShow(commands.presetFile); });
   CLI::App* save = preset->add_subcommand("save", "write the plugin's state after the settings");
-  save->add_option("PLUGIN", commands.plugin, "plugin library")->required();
+  save->add_option("PLUGIN", commands.plugin, kPluginHelp)->required();
   save->add_option("FILE", commands.presetFile, "program file to write, - for standard output")
       ->required();
   addSettingsOptions(*save, commands.presetSettings);
   save->callback([&commands] {
-    runPresetSave(commands.plugin, commands.presetSettings, commands.presetFile);
+    runPresetSave(findPlugin(commands.plugin), commands.presetSettings, commands.presetFile);
   });
+}
+
+void addParams(CLI::App& app, Commands& commands) {
+  CLI::App* params = app.add_subcommand(
+      "params", "print the parameters after the settings, as a file for --set-file");
+  params->add_option("PLUGIN", commands.plugin, kPluginHelp)->required();
+  addSettingsOptions(*params, commands.paramsSettings);
+  params->callback(
+      [&commands] { runParams(findPlugin(commands.plugin), commands.paramsSettings); });
 }
 
 void addTone(CLI::App& app, ToneOptions& tone) {
@@ -150,18 +223,38 @@ void addTone(CLI::App& app, ToneOptions& tone) {
   command->callback([&tone] { runTone(tone); });
 }
 
+void addList(CLI::App& app, ListOptions& list) {
+  CLI::App* command = app.add_subcommand(
+      "list", "list the plugin libraries in the search folders or in the folders given");
+  command
+      ->add_option("DIR", list.folders,
+                   "folders to search, recursively (default VST_PATH, ~/.vst, "
+                   "/usr/local/lib/vst, /usr/lib/vst)")
+      ->check(CLI::ExistingDirectory);
+  command->add_flag("--json", list.json, "print one JSON object per library per line");
+  command
+      ->add_option("--timeout", list.seconds,
+                   "seconds each library has to load and answer before it is stopped")
+      ->capture_default_str()
+      ->check(numberFrom(0.1, 3600));
+  command->callback([&list] { runList(list); });
+}
+
 void addCommands(CLI::App& app, Commands& commands) {
   CLI::App* demo = app.add_subcommand("demo", "a guided look at what a host sees and hears");
-  demo->add_option("PLUGIN", commands.plugin, "plugin library")->required();
-  demo->callback([&commands] { runDemo(commands.plugin); });
+  demo->add_option("PLUGIN", commands.plugin, kPluginHelp)->required();
+  demo->callback([&commands] { runDemo(findPlugin(commands.plugin)); });
 
   CLI::App* info = app.add_subcommand("info", "print what a host sees of a plugin");
-  info->add_option("PLUGIN", commands.plugin, "plugin library")->required();
+  info->add_option("PLUGIN", commands.plugin, kPluginHelp)->required();
   info->add_flag("--json", commands.json, "print JSON");
-  info->callback([&commands] { runInfo(commands.plugin, commands.json); });
+  info->callback([&commands] { runInfo(findPlugin(commands.plugin), commands.json); });
+
+  addList(app, commands.list);
 
   addRender(app, commands);
   addPreset(app, commands);
+  addParams(app, commands);
   addTone(app, commands.tone);
   app.add_subcommand("help", "print this help, or a command's: help COMMAND")
       ->allow_extras()

@@ -29,13 +29,6 @@ std::optional<double> numberInUnits(const std::string& text, const std::string& 
   return plainNumber(value.substr(0, value.size() - label.size()));
 }
 
-// NaN fails both comparisons.
-std::optional<double> normalisedNumber(const std::string& text) {
-  const std::optional<double> number = plainNumber(text);
-  if (number && *number >= 0.0 && *number <= 1.0) return number;
-  return std::nullopt;
-}
-
 const char* optionName(ValueForm form) {
   return form == ValueForm::Normalised ? "--set-normalised" : "--set";
 }
@@ -81,6 +74,13 @@ DisplaySearch::Choice setting(PluginSession& session, std::int32_t index,
 }
 
 }  // namespace
+
+// NaN fails both comparisons.
+std::optional<double> normalisedNumber(const std::string& text) {
+  const std::optional<double> number = plainNumber(text);
+  if (number && *number >= 0.0 && *number <= 1.0) return number;
+  return std::nullopt;
+}
 
 ParameterAssignment parseAssignment(const std::string& text, ValueForm form) {
   const auto equals = text.find('=');

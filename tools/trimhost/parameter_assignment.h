@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "plugin_session.h"
@@ -37,6 +38,9 @@ struct AppliedAssignment {
   // The request named a display the plugin cut short by a longer text.
   bool byCutDisplay;
 };
+
+// The whole text as a number from 0 to 1, blanks around it allowed.
+std::optional<double> normalisedNumber(const std::string& text);
 
 // Splits at the first '='. Throws ToolError (ExitStatus::Usage) without one
 // and for a normalised value that is not a number from 0 to 1.

@@ -9,11 +9,13 @@ std::string dbfs(double peak) {
   return text;
 }
 
-std::string PeakMeter::dbfsList() const {
+std::string dbfsList(const std::vector<double>& peaks) {
   std::string list;
-  for (double peak : peaks_) list += (list.empty() ? "" : " ") + dbfs(peak);
+  for (double peak : peaks) list += (list.empty() ? "" : " ") + dbfs(peak);
   return list;
 }
+
+std::string PeakMeter::dbfsList() const { return ::dbfsList(peaks_); }
 
 std::vector<std::size_t> PeakMeter::channelsBeyondFullScale() const {
   std::vector<std::size_t> channels;

@@ -35,3 +35,5 @@ class PeakMeter {
 };
 
 std::string dbfs(double peak);
+// Peaks in dBFS as dbfs() gives them, separated by blanks.
+std::string dbfsList(const std::vector<double>& peaks);

@@ -5,9 +5,13 @@
 #include <sstream>
 #include <utility>
 
+#include "channel_buffers.h"
 #include "preset_file.h"
 
 namespace {
+
+constexpr double kInfoSampleRate = 48000.0;
+constexpr std::int32_t kInfoBlockSize = 512;
 
 std::string hex(std::uint32_t value) {
   std::ostringstream text;
@@ -23,6 +27,23 @@ void appendParameterTable(std::ostringstream& out, const PluginDescription& desc
     out << "  " << std::setw(4) << p.index << std::setw(28) << p.name << std::setw(8) << p.label
         << std::setw(12) << std::fixed << std::setprecision(6) << p.normalised << p.display << "\n";
   }
+}
+
+// Plugins may state their delay only once they know the sample rate and are
+// switched on, some only in their first processing call: the delay is read
+// as render reads it, after a block of silence, and the plugin is switched
+// off again.
+std::int32_t delayWhenSwitchedOn(PluginSession& session) {
+  session.configure(kInfoSampleRate, kInfoBlockSize);
+  session.resume();
+  ChannelBuffers<float> inputs(static_cast<std::size_t>(session.record().numInputs), kInfoBlockSize,
+                               0.0f);
+  ChannelBuffers<float> outputs(static_cast<std::size_t>(session.record().numOutputs),
+                                kInfoBlockSize, 0.0f);
+  if (session.hasFlag(effFlagsCanReplacing)) session.plugin().process(inputs, outputs);
+  const std::int32_t delay = session.record().initialDelay;
+  session.suspend();
+  return delay;
 }
 
 }  // namespace
@@ -42,10 +63,8 @@ PluginDescription describePlugin(PluginSession& session, const std::string& path
       record.flags,
       record.numPrograms,
       session.text(effGetProgramName),
-      record.initialDelay,
-      {}};
-  for (std::int32_t index = 0; index < record.numParams; ++index)
-    description.parameters.push_back(session.parameter(index));
+      delayWhenSwitchedOn(session),
+      session.parameters()};
   return description;
 }
 

@@ -64,6 +64,12 @@ void PluginSession::configure(double sampleRate, std::int32_t blockSize) {
   plugin().dispatch(effSetBlockSize, 0, blockSize);
 }
 
+std::vector<ParameterState> PluginSession::parameters() {
+  std::vector<ParameterState> all;
+  for (std::int32_t index = 0; index < record().numParams; ++index) all.push_back(parameter(index));
+  return all;
+}
+
 void PluginSession::resume() { plugin().dispatch(effMainsChanged, 0, 1); }
 
 void PluginSession::suspend() { plugin().dispatch(effMainsChanged, 0, 0); }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "plugin_instance.h"
 #include "plugin_library.h"
@@ -38,6 +39,8 @@ class PluginSession {
   std::string text(std::int32_t opcode, std::int32_t index = 0);
 
   ParameterState parameter(std::int32_t index);
+  // Every parameter, in index order.
+  std::vector<ParameterState> parameters();
 
   bool hasFlag(std::int32_t flag) { return (record().flags & flag) != 0; }
 

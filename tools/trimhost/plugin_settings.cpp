@@ -16,20 +16,38 @@ std::string cutDisplayNote(const ParameterAssignment& assignment,
          "', a display the plugin cut short";
 }
 
-void printAssignment(const ParameterAssignment& assignment, const AppliedAssignment& applied) {
+void printAssignment(std::FILE* report, const ParameterAssignment& assignment,
+                     const AppliedAssignment& applied) {
   const ParameterState& state = applied.state;
-  std::printf("set: %d %s = %s%s%s (normalised %.7g%s)\n", state.index, state.name.c_str(),
-              state.display.c_str(), state.label.empty() ? "" : " ", state.label.c_str(),
-              static_cast<double>(state.normalised), cutDisplayNote(assignment, applied).c_str());
+  std::fprintf(report, "set: %d %s = %s%s%s (normalised %.7g%s)\n", state.index, state.name.c_str(),
+               state.display.c_str(), state.label.empty() ? "" : " ", state.label.c_str(),
+               static_cast<double>(state.normalised), cutDisplayNote(assignment, applied).c_str());
+}
+
+void applyFile(PluginSession& session, const SettingsFile& file, std::FILE* report) {
+  std::fprintf(report, "settings file: %s\n", file.path.c_str());
+  for (const SettingsLine& line : file.lines) {
+    const AppliedAssignment applied =
+        locatedAt(line.where, [&] { return applyAssignment(session, line.assignment); });
+    printAssignment(report, line.assignment, applied);
+  }
 }
 
 }  // namespace
 
-void applySettings(PluginSession& session, const PluginSettings& settings) {
+void applySettings(PluginSession& session, const PluginSettings& settings, std::FILE* report) {
   if (!settings.presetFile.empty()) {
     loadPreset(session, settings.presetFile, settings.force);
-    std::printf("preset: %s\n", settings.presetFile.c_str());
+    std::fprintf(report, "preset: %s\n", settings.presetFile.c_str());
   }
+  for (const SettingsFile& file : settings.settingsFiles) applyFile(session, file, report);
   for (const ParameterAssignment& assignment : settings.assignments)
-    printAssignment(assignment, applyAssignment(session, assignment));
+    printAssignment(report, assignment, applyAssignment(session, assignment));
+}
+
+std::vector<NamedFile> settingsInputs(const PluginSettings& settings) {
+  std::vector<NamedFile> inputs{{"--preset", settings.presetFile}};
+  for (const SettingsFile& file : settings.settingsFiles)
+    inputs.push_back({"--set-file", file.path});
+  return inputs;
 }

@@ -1,19 +1,30 @@
 // What the user asks the plugin to be set to before it runs: a preset file
-// first, then each --set and --set-normalised in the order given, so a later
-// one overrides what the preset or an earlier one set.
+// first, then the lines of each --set-file in the order given, then each
+// --set and --set-normalised in the order given, so that a later one
+// overrides what the preset, a file or an earlier one set. A file holds a
+// saved state; the options on the command line are the changes to it.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "file_identity.h"
 #include "parameter_assignment.h"
 #include "plugin_session.h"
+#include "settings_file.h"
 
 struct PluginSettings {
   std::string presetFile;  // empty for none
   bool force = false;      // load a preset made for another plugin
+  std::vector<SettingsFile> settingsFiles;
   std::vector<ParameterAssignment> assignments;
 };
 
-// Applies the settings and prints them, one line each, as the plugin now shows them.
-void applySettings(PluginSession& session, const PluginSettings& settings);
+// Applies the settings and prints them to `report`, one line each, as the
+// plugin now shows them. An error in a file's line names the file and line.
+void applySettings(PluginSession& session, const PluginSettings& settings,
+                   std::FILE* report = stdout);
+
+// The files the settings read, for refuseOverlaps.
+std::vector<NamedFile> settingsInputs(const PluginSettings& settings);

@@ -170,8 +170,9 @@ void runPresetShow(const std::filesystem::path& file) {
 
 void runPresetSave(const std::string& pluginPath, const PluginSettings& settings,
                    const std::string& file) {
-  refuseOverlaps({{"the plugin", pluginPath}, {"--preset", settings.presetFile}},
-                 {{"the program file", file}});
+  std::vector<NamedFile> inputs = settingsInputs(settings);
+  inputs.push_back({"the plugin", pluginPath});
+  refuseOverlaps(inputs, {{"the program file", file}});
   OutputFile output(file);
   PluginSession session(pluginPath);
   applySettings(session, settings);

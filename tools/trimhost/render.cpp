@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "plugin_session.h"
 #include "preset_commands.h"
 #include "progress.h"
+#include "render_report.h"
 #include "tool_error.h"
 
 namespace {
@@ -28,7 +30,23 @@ struct RenderJob {
   std::size_t fileChannels;
   std::size_t outputChannels;
   PeakMeter inputPeaks;
+  bool compensateLatency;
+  std::int64_t silenceAfter = 0;  // frames of silence still to process after the input
+  std::int32_t latency = 0;       // the plugin's initial delay
+  std::int64_t dropFrames = 0;    // output frames still to leave out at the start
 };
+
+// Some plugins state their delay only in their first processing call (and
+// tell the host its input and output changed): the delay is read after it.
+// Output lines up with input when that many frames are dropped from its
+// start and fed as silence after the input's end; nothing has been written
+// yet when it is read.
+void noteLatency(RenderJob& job) {
+  job.latency = std::max(0, job.session.record().initialDelay);
+  if (!job.compensateLatency) return;
+  job.dropFrames = job.latency;
+  job.silenceAfter += job.latency;
+}
 
 void checkChannels(const RenderOptions& options, PluginSession& session, std::size_t fileChannels) {
   const auto inputs = static_cast<std::size_t>(session.record().numInputs);
@@ -126,21 +144,45 @@ void processBlock(RenderJob& job, const std::vector<Sample>& in, std::int32_t fr
   interleave(outputs, job.outputChannels, out);
 }
 
+// The next block's input: from the file, then silence for as long as the
+// job asks. Answers its frames; 0 at the end.
+template <typename Sample>
+std::int32_t nextBlock(RenderJob& job, std::vector<Sample>& in) {
+  const auto read = static_cast<std::int32_t>(job.reader.read(in.data(), job.blockSize));
+  if (read > 0) {
+    job.inputPeaks.measure(in.data(), static_cast<std::size_t>(read));
+    return read;
+  }
+  const auto silent =
+      static_cast<std::int32_t>(std::min<std::int64_t>(job.blockSize, job.silenceAfter));
+  std::fill(in.begin(), in.end(), Sample{});
+  job.silenceAfter -= silent;
+  return silent;
+}
+
+// Answers the frames written: those processed, less the plugin's delay when
+// it is compensated.
 template <typename Sample>
 std::int64_t renderBlocks(RenderJob& job, HostTransport& transport) {
   std::vector<Sample> in(static_cast<std::size_t>(job.blockSize) * job.fileChannels);
   std::vector<Sample> out(static_cast<std::size_t>(job.blockSize) * job.outputChannels);
-  Progress progress(job.reader.expectedFrames());
-  std::int64_t done = 0;
-  while (const auto frames = static_cast<std::int32_t>(job.reader.read(in.data(), job.blockSize))) {
-    job.inputPeaks.measure(in.data(), static_cast<std::size_t>(frames));
+  const std::int64_t expected = job.reader.expectedFrames();
+  Progress progress(expected < 0 ? -1 : expected + job.silenceAfter);
+  std::int64_t processed = 0;
+  std::int64_t written = 0;
+  while (const std::int32_t frames = nextBlock(job, in)) {
     processBlock(job, in, frames, out);
-    job.writer.write(out.data(), frames);
+    if (processed == 0) noteLatency(job);
+    const auto dropped = static_cast<std::int32_t>(std::min<std::int64_t>(frames, job.dropFrames));
+    job.dropFrames -= dropped;
+    job.writer.write(out.data() + static_cast<std::size_t>(dropped) * job.outputChannels,
+                     frames - dropped);
+    written += frames - dropped;
     transport.advance(frames);
-    done += frames;
-    progress.update(done);
+    processed += frames;
+    progress.update(processed);
   }
-  return done;
+  return written;
 }
 
 void warnAboutClipping(const AudioWriter& writer, const SF_INFO& output) {
@@ -157,27 +199,32 @@ void warnAboutClipping(const AudioWriter& writer, const SF_INFO& output) {
   }
 }
 
-void printSummary(const RenderJob& job, const SF_INFO& input, const SF_INFO& output,
-                  std::int64_t frames, double seconds) {
-  const double audioSeconds = static_cast<double>(frames) / input.samplerate;
-  std::printf("in:  %zu channel(s), %d Hz, %s, peak dBFS %s\n", job.fileChannels, input.samplerate,
-              sampleFormatName(input.format).c_str(), job.inputPeaks.dbfsList().c_str());
+void printSummary(const RenderResult& result, const SF_INFO& input, const SF_INFO& output,
+                  bool peaksBeforeEncoding) {
+  const double audioSeconds = static_cast<double>(result.frames) / input.samplerate;
+  if (result.latency > 0) {
+    std::printf("latency: %d frames, %s\n", result.latency,
+                result.latencyCompensated ? "compensated" : "not compensated");
+  }
+  std::printf("in:  %zu channel(s), %d Hz, %s, peak dBFS %s\n", result.peaksIn.size(),
+              input.samplerate, sampleFormatName(input.format).c_str(),
+              dbfsList(result.peaksIn).c_str());
   std::printf(
       "out: %zu channel(s), %s, peak dBFS %s%s (%lld frames, %.3f s, rendered in %.3f s, "
       "%.1fx real time)\n",
-      job.outputChannels, sampleFormatName(output.format).c_str(),
-      job.writer.peaks().dbfsList().c_str(),
-      job.writer.peaksBeforeEncoding() ? " before encoding" : "", static_cast<long long>(frames),
-      audioSeconds, seconds, seconds > 0 ? audioSeconds / seconds : 0.0);
+      result.peaksOut.size(), sampleFormatName(output.format).c_str(),
+      dbfsList(result.peaksOut).c_str(), peaksBeforeEncoding ? " before encoding" : "",
+      static_cast<long long>(result.frames), audioSeconds, result.seconds, realTimeFactor(result));
 }
+
+std::int64_t framesOf(double seconds, int sampleRate) { return std::llround(seconds * sampleRate); }
 
 }  // namespace
 
-void runRender(const RenderOptions& options) {
-  refuseOverlaps({{"the plugin", options.plugin},
-                  {"the input", options.input},
-                  {"--preset", options.settings.presetFile}},
-                 {{"the output", options.output}, {"--save-preset", options.savePreset}});
+RenderResult renderFile(const RenderOptions& options) {
+  std::vector<NamedFile> inputs{{"the plugin", options.plugin}, {"the input", options.input}};
+  for (const NamedFile& file : settingsInputs(options.settings)) inputs.push_back(file);
+  refuseOverlaps(inputs, {{"the output", options.output}, {"--save-preset", options.savePreset}});
   OutputFile output(options.output);
   std::optional<OutputFile> preset;
   if (!options.savePreset.empty()) preset.emplace(options.savePreset);
@@ -190,8 +237,11 @@ void runRender(const RenderOptions& options) {
   checkProcessing(options, session);
   const auto outputChannels =
       static_cast<std::size_t>(options.outputs > 0 ? options.outputs : session.record().numOutputs);
-  const SF_INFO outputInfo = planOutput(input, static_cast<int>(outputChannels),
-                                        reader.expectedFrames(), options.format, output);
+  const std::int64_t tailFrames = framesOf(options.tailSeconds, input.samplerate);
+  const std::int64_t expected = reader.expectedFrames();
+  const SF_INFO outputInfo =
+      planOutput(input, static_cast<int>(outputChannels), expected < 0 ? -1 : expected + tailFrames,
+                 options.format, output);
   // Hosts set the sample rate before a plugin's state: plugins may derive
   // coefficients from it when a parameter changes.
   session.configure(input.samplerate, options.blockSize);
@@ -205,17 +255,50 @@ void runRender(const RenderOptions& options) {
                 options.blockSize,
                 fileChannels,
                 outputChannels,
-                PeakMeter(fileChannels)};
+                PeakMeter(fileChannels),
+                options.latencyCompensation,
+                tailFrames};
   session.resume();
+  RenderResult result;
+  result.latencyCompensated = options.latencyCompensation;
+  result.tailFrames = tailFrames;
+  result.settings = session.parameters();
   HostTransport transport(session.host().timeInfo(), options.transport, input.samplerate);
   const auto start = std::chrono::steady_clock::now();
-  const std::int64_t frames =
+  result.frames =
       doubles ? renderBlocks<double>(job, transport) : renderBlocks<float>(job, transport);
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   session.suspend();
   writer.close();
   if (preset) savePreset(session, *preset);
   output.commit();
-  printSummary(job, input, outputInfo, frames, elapsed.count());
+  result.input = options.input;
+  result.output = options.output;
+  result.sampleRate = input.samplerate;
+  result.peaksIn = job.inputPeaks.peaks();
+  result.peaksOut = writer.peaks().peaks();
+  result.clipped = writer.clipped();
+  result.seconds = elapsed.count();
+  result.latency = job.latency;
+  printSummary(result, input, outputInfo, writer.peaksBeforeEncoding());
   warnAboutClipping(writer, outputInfo);
+  return result;
+}
+
+void runRender(const RenderOptions& options) {
+  if (!options.json) {
+    renderFile(options);
+    return;
+  }
+  if (options.output == "-")
+    throw ToolError(ExitStatus::Usage,
+                    "--json prints to standard output, so the output cannot be - as well");
+  const JsonOutput json;
+  try {
+    json.print(resultJson(renderFile(options)));
+  } catch (const ToolError& error) {
+    json.print(
+        failureJson(options.input, options.output, static_cast<int>(error.status), error.what()));
+    throw;
+  }
 }

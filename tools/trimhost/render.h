@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host_transport.h"
 #include "output_format.h"
+#include "plugin_session.h"
 #include "plugin_settings.h"
 
 struct RenderOptions {
@@ -21,7 +23,32 @@ struct RenderOptions {
   bool dropExtraChannels = false;
   std::int32_t outputs = 0;  // 0 for all of the plugin's outputs
   FormatRequest format;
+  bool latencyCompensation = true;
+  double tailSeconds = 0.0;  // silence rendered after the input
+  bool json = false;
 };
 
+// What a render did: its summary line, and its object under --json.
+struct RenderResult {
+  std::string input;
+  std::string output;
+  std::int64_t frames = 0;  // written
+  int sampleRate = 0;
+  std::vector<double> peaksIn;  // per channel, of what the files hold
+  std::vector<double> peaksOut;
+  std::vector<std::int64_t> clipped;     // output samples clipped, per channel
+  std::vector<ParameterState> settings;  // every parameter as the render began
+  std::int32_t latency = 0;              // the plugin's initial delay, in frames
+  bool latencyCompensated = false;
+  std::int64_t tailFrames = 0;
+  double seconds = 0.0;
+};
+
+// One file through the plugin; its human lines go to standard output.
 // Throws ToolError; an output that is a regular file then does not exist.
+RenderResult renderFile(const RenderOptions& options);
+
+// The render command for one file: renderFile, then its summary; with
+// --json the result as one JSON object on standard output and every human
+// line on standard error.
 void runRender(const RenderOptions& options);

@@ -1,0 +1,177 @@
+// trimhost render over many files (--output-dir, --jobs, --fail-fast) and
+// its machine-readable results (--json), through the built tool.
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "test_audio.h"
+#include "trimhost_test.h"
+
+namespace {
+
+constexpr std::size_t kFrames = 2400;
+
+// Every line of standard output as a JSON object; a failed test when one is not.
+std::vector<nlohmann::json> jsonLines(const std::string& out) {
+  std::vector<nlohmann::json> objects;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    try {
+      objects.push_back(nlohmann::json::parse(line));
+    } catch (const nlohmann::json::exception& error) {
+      ADD_FAILURE() << "not JSON: " << line << " (" << error.what() << ")";
+    }
+  }
+  return objects;
+}
+
+const nlohmann::json* resultFor(const std::vector<nlohmann::json>& results,
+                                const std::string& input) {
+  for (const nlohmann::json& result : results)
+    if (result["input"] == input) return &result;
+  return nullptr;
+}
+
+class BatchTest : public TrimhostTest {
+ protected:
+  // Stereo files that the crashing test plugin passes through, and one loud
+  // one (a sample at 0.95) on which it crashes.
+  std::vector<std::string> writeInputs(int count, int loud) {
+    std::vector<std::string> inputs;
+    for (int file = 0; file < count; ++file) {
+      Audio audio = testSignal(2, kFrames);
+      if (file == loud) audio.samples[100] = 0.95f;
+      inputs.push_back(path("take" + std::to_string(file) + ".wav"));
+      writeAudio(inputs.back(), audio);
+    }
+    return inputs;
+  }
+
+  ToolRun renderBatch(const std::vector<std::string>& inputs,
+                      const std::vector<std::string>& options) {
+    std::vector<std::string> arguments{"render",
+                                       pathFromEnvironment("BROKEN_PLUGIN_CRASHING_LOUD")};
+    arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+    arguments.insert(arguments.end(), {"--output-dir", path("out"), "--json"});
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    return run(arguments);
+  }
+};
+
+// A crash on one file is that file's failure: the others are rendered, the
+// batch ends with the crash's status, and no partial file is left.
+TEST_F(BatchTest, ACrashCostsOnlyItsFile) {
+  const std::vector<std::string> inputs = writeInputs(5, 2);
+  const ToolRun result = renderBatch(inputs, {"--jobs", "2"});
+  EXPECT_EQ(result.status, 6) << result.err;
+  const std::vector<nlohmann::json> results = jsonLines(result.out);
+  ASSERT_EQ(results.size(), inputs.size()) << result.out;
+  for (std::size_t file = 0; file < inputs.size(); ++file) {
+    SCOPED_TRACE(inputs[file]);
+    const nlohmann::json* json = resultFor(results, inputs[file]);
+    ASSERT_NE(json, nullptr);
+    const std::string output = path("out/take" + std::to_string(file) + ".wav");
+    EXPECT_EQ((*json)["output"], output);
+    if (file == 2) {
+      EXPECT_EQ((*json)["status"], "crashed");
+      EXPECT_EQ((*json)["exit_status"], 6);
+      EXPECT_NE((*json)["message"].get<std::string>().find("crashed"), std::string::npos);
+      EXPECT_FALSE(std::filesystem::exists(output));
+    } else {
+      EXPECT_EQ((*json)["status"], "ok");
+      EXPECT_EQ((*json)["frames"], kFrames);
+      EXPECT_EQ(readAudio(output).samples, readAudio(inputs[file]).samples);
+    }
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path("out")),
+                          std::filesystem::directory_iterator()),
+            4)
+      << "only the four rendered files";
+  EXPECT_NE(result.err.find("crashed: " + inputs[2]), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("4 of 5 files rendered"), std::string::npos) << result.err;
+}
+
+TEST_F(BatchTest, FailFastStopsAtTheFirstFailure) {
+  const std::vector<std::string> inputs = writeInputs(4, 0);
+  const ToolRun result = renderBatch(inputs, {"--jobs", "1", "--fail-fast"});
+  EXPECT_EQ(result.status, 6) << result.err;
+  const std::vector<nlohmann::json> results = jsonLines(result.out);
+  ASSERT_EQ(results.size(), inputs.size());
+  for (std::size_t file = 1; file < inputs.size(); ++file)
+    EXPECT_EQ((*resultFor(results, inputs[file]))["status"], "not rendered");
+  EXPECT_FALSE(std::filesystem::exists(path("out")) &&
+               std::filesystem::directory_iterator(path("out")) !=
+                   std::filesystem::directory_iterator());
+}
+
+// The object of one render: what the files hold, the settings, the time.
+TEST_F(BatchTest, JsonDescribesTheRender) {
+  Audio input = testSignal(6, kFrames);
+  input.samples[6 * 10] = 2.0f;  // channel 1 beyond full scale: clipped in pcm16
+  writeAudio(path("in.wav"), input);
+  const ToolRun result = run({"render", trimixer(), path("in.wav"), path("out.wav"), "--json",
+                              "--format", "pcm16", "--set", "mute stereo 2=mute"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::vector<nlohmann::json> results = jsonLines(result.out);
+  ASSERT_EQ(results.size(), 1U) << result.out;
+  const nlohmann::json& json = results[0];
+  EXPECT_EQ(json["status"], "ok");
+  EXPECT_EQ(json["input"], path("in.wav"));
+  EXPECT_EQ(json["output"], path("out.wav"));
+  EXPECT_EQ(json["frames"], kFrames);
+  EXPECT_EQ(json["sample_rate"], 48000);
+  EXPECT_EQ(json["channels_in"], 6);
+  EXPECT_EQ(json["channels_out"], 6);
+  EXPECT_EQ(json["peak_dbfs_in"][0], 6.02);
+  EXPECT_EQ(json["peak_dbfs_out"][0], 0.0) << "pcm16 holds full scale at most";
+  EXPECT_TRUE(json["peak_dbfs_out"][2].is_null()) << "a silent bus";
+  EXPECT_GT(json["clipped_samples"][0].get<int>(), 0);
+  EXPECT_EQ(json["clipped_samples"][1], 0);
+  EXPECT_EQ(json["settings"][4]["name"], "mute stereo 2");
+  EXPECT_EQ(json["settings"][4]["display"], "mute");
+  EXPECT_GT(json["seconds"].get<double>(), 0.0);
+  EXPECT_GT(json["realtime_factor"].get<double>(), 0.0);
+  EXPECT_NE(result.err.find("processing:"), std::string::npos) << "human lines on stderr";
+}
+
+TEST_F(BatchTest, OutputsAreNamedAfterTheirInputs) {
+  writeAudio(path("a.wav"), testSignal(2, kFrames));
+  writeAudio(path("b.aiff"), testSignal(2, kFrames));
+  struct Case {
+    std::vector<std::string> options;
+    std::vector<std::string> outputs;
+  };
+  const Case cases[] = {{{}, {"a.wav", "b.aiff"}},
+                        {{"--container", "flac", "--format", "pcm24"}, {"a.flac", "b.flac"}},
+                        {{"--format", "vorbis"}, {"a.ogg", "b.ogg"}}};
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(path("out"));
+    std::vector<std::string> arguments{"render",       trimixer(),     path("a.wav"),
+                                       path("b.aiff"), "--output-dir", path("out")};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const ToolRun result = run(arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    for (const std::string& output : c.outputs)
+      EXPECT_TRUE(std::filesystem::exists(path("out/" + output))) << output;
+  }
+}
+
+TEST_F(BatchTest, CommandLinesThatCannotWork) {
+  writeAudio(path("a.wav"), testSignal(2, kFrames));
+  std::filesystem::create_directory(path("other"));
+  writeAudio(path("other/a.wav"), testSignal(2, kFrames));
+  const std::vector<std::vector<std::string>> cases = {
+      {path("a.wav"), path("x.wav"), path("y.wav")},
+      {path("a.wav"), path("x.wav"), "--jobs", "2"},
+      {path("a.wav"), "-", "--json"},
+      {path("a.wav"), path("other/a.wav"), "--output-dir", path("out")},
+  };
+  for (const std::vector<std::string>& files : cases) {
+    std::vector<std::string> arguments{"render", trimixer()};
+    arguments.insert(arguments.end(), files.begin(), files.end());
+    const ToolRun result = run(arguments);
+    EXPECT_EQ(result.status, 2) << files.back() << ": " << result.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(path("out/a.wav")));
+}
+
+}  // namespace

@@ -1,0 +1,350 @@
+#include "batch.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <thread>
+
+#include "peak_meter.h"
+#include "render_report.h"
+#include "text_match.h"
+#include "tool_error.h"
+
+namespace {
+
+// A file being rendered by a child process: what it reports on its result
+// pipe, and what it writes to standard error (a crash's message).
+struct Child {
+  std::size_t file;
+  pid_t pid;
+  int resultPipe;
+  int errorPipe;
+  std::string result;
+  std::string errors;
+};
+
+struct Outcome {
+  int exitStatus = 0;
+  nlohmann::ordered_json json;
+};
+
+std::string extensionFor(const std::string& input, const FormatRequest& format) {
+  if (!format.container.empty()) return "." + lowerCase(format.container);
+  const std::string codec = lowerCase(format.sampleFormat);
+  if (codec == "vorbis") return ".ogg";
+  if (codec == "opus" || codec == "mp3") return "." + codec;
+  return std::filesystem::path(input).extension().string();
+}
+
+// Two inputs that would write one output, and outputs already meant for
+// another input, are refused before anything is rendered.
+std::vector<std::string> plannedOutputs(const BatchOptions& options) {
+  std::vector<std::string> outputs;
+  std::map<std::string, std::string> inputOf;
+  for (const std::string& input : options.inputs) {
+    const std::string output = batchOutputPath(input, options.outputDir, options.render.format);
+    const auto [taken, fresh] = inputOf.emplace(output, input);
+    if (!fresh)
+      throw ToolError(ExitStatus::Usage, "the inputs " + taken->second + " and " + input +
+                                             " would both be written to " + output);
+    outputs.push_back(output);
+  }
+  return outputs;
+}
+
+void writeAll(int descriptor, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written = ::write(descriptor, text.data() + done, text.size() - done);
+    if (written <= 0) return;
+    done += static_cast<std::size_t>(written);
+  }
+}
+
+// In the child: the render, its result as JSON on the result pipe, and its
+// exit status. Its human lines are not wanted; its standard error goes to the
+// parent, which shows it only for a file that ended without a result.
+[[noreturn]] void renderInChild(RenderOptions options, int resultPipe, int errorPipe) {
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  const int discard = ::open("/dev/null", O_WRONLY);
+  ::dup2(discard, STDOUT_FILENO);
+  ::dup2(errorPipe, STDERR_FILENO);
+  options.json = false;
+  int status = 0;
+  nlohmann::ordered_json json;
+  try {
+    json = resultJson(renderFile(options));
+  } catch (const ToolError& error) {
+    status = static_cast<int>(error.status);
+    json = failureJson(options.input, options.output, status, error.what());
+  } catch (const std::exception& error) {
+    status = static_cast<int>(ExitStatus::Failure);
+    json = failureJson(options.input, options.output, status, error.what());
+  }
+  std::fflush(stdout);
+  writeAll(resultPipe, json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+  ::_exit(status);
+}
+
+void makePipe(int ends[2]) {
+  if (::pipe2(ends, O_CLOEXEC) != 0)
+    throw ToolError(ExitStatus::Failure, "cannot start a render: no pipe");
+}
+
+Child startChild(const BatchOptions& options, std::size_t file, const std::string& output) {
+  int result[2];
+  int errors[2];
+  makePipe(result);
+  makePipe(errors);
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) throw ToolError(ExitStatus::Failure, "cannot start a render: no process");
+  if (pid == 0) {
+    ::close(result[0]);
+    ::close(errors[0]);
+    RenderOptions render = options.render;
+    render.input = options.inputs[file];
+    render.output = output;
+    renderInChild(render, result[1], errors[1]);
+  }
+  ::close(result[1]);
+  ::close(errors[1]);
+  return {file, pid, result[0], errors[0], "", ""};
+}
+
+// Reads what is there; closes the pipe at its end. Answers false then.
+bool drain(int& descriptor, std::string& into) {
+  char buffer[4096];
+  const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+  if (count > 0) {
+    into.append(buffer, static_cast<std::size_t>(count));
+    return true;
+  }
+  if (count < 0 && errno == EINTR) return true;
+  ::close(descriptor);
+  descriptor = -1;
+  return false;
+}
+
+// The last line a child wrote to standard error, without the tool's prefix.
+std::string lastLine(const std::string& text) {
+  std::string line;
+  std::size_t end = text.find_last_not_of('\n');
+  if (end == std::string::npos) return "";
+  const std::size_t start = text.rfind('\n', end);
+  line = text.substr(start == std::string::npos ? 0 : start + 1, end - start);
+  const std::string prefix = "trimhost: ";
+  return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line;
+}
+
+Outcome outcomeOf(const Child& child, int waitStatus, const std::string& input,
+                  const std::string& output) {
+  const int exitStatus =
+      WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+  if (!child.result.empty()) {
+    try {
+      return {exitStatus, nlohmann::ordered_json::parse(child.result)};
+    } catch (const nlohmann::json::exception&) {
+    }
+  }
+  std::string message = lastLine(child.errors);
+  if (message.empty()) message = "ended with exit status " + std::to_string(exitStatus);
+  return {exitStatus, failureJson(input, output, exitStatus, message)};
+}
+
+std::string peakList(const nlohmann::ordered_json& peaks) {
+  std::vector<double> linear;
+  for (const auto& peak : peaks)
+    linear.push_back(peak.is_null() ? 0.0 : std::pow(10.0, peak.get<double>() / 20.0));
+  return dbfsList(linear);
+}
+
+std::string clippedNote(const nlohmann::ordered_json& clipped) {
+  std::string channels;
+  for (std::size_t channel = 0; channel < clipped.size(); ++channel)
+    if (clipped[channel].get<std::int64_t>() > 0) channels += " " + std::to_string(channel + 1);
+  return channels.empty() ? "" : "; clipped in channel(s)" + channels;
+}
+
+// A file --fail-fast left out: it did not fail, so it has no exit status.
+nlohmann::ordered_json notRenderedJson(const std::string& input, const std::string& output) {
+  return {{"input", input},
+          {"output", output},
+          {"status", "not rendered"},
+          {"exit_status", nullptr},
+          {"message", "--fail-fast stopped the batch before this file"}};
+}
+
+std::string outcomeLine(const Outcome& outcome) {
+  const nlohmann::ordered_json& j = outcome.json;
+  const std::string input = j.value("input", "");
+  const std::string status = j.value("status", "failed");
+  if (status != "ok") {
+    const std::string code =
+        outcome.exitStatus != 0 ? " (exit status " + std::to_string(outcome.exitStatus) + ")" : "";
+    return status + ": " + input + ": " + j.value("message", "") + code;
+  }
+  char summary[160];
+  std::snprintf(summary, sizeof summary, ": %lld frames, %.1fx real time, peak dBFS out ",
+                static_cast<long long>(j.value("frames", std::int64_t{0})),
+                j.value("realtime_factor", 0.0));
+  return "ok: " + input + " -> " + j.value("output", "") + summary + peakList(j["peak_dbfs_out"]) +
+         clippedNote(j["clipped_samples"]);
+}
+
+// The batch's progress on standard error, when that is a terminal.
+class BatchProgress {
+ public:
+  explicit BatchProgress(std::size_t total) : total_(total), enabled_(::isatty(STDERR_FILENO)) {}
+
+  void show(std::size_t done, std::size_t running) {
+    if (!enabled_) return;
+    std::fprintf(stderr, "\r[%zu/%zu files done, %zu rendering]", done, total_, running);
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+
+  // Clears the line before a line of text.
+  void clear() {
+    if (!drawn_) return;
+    std::fprintf(stderr, "\r%60s\r", "");
+    drawn_ = false;
+  }
+
+ private:
+  std::size_t total_;
+  bool enabled_;
+  bool drawn_ = false;
+};
+
+class Batch {
+ public:
+  Batch(const BatchOptions& options, std::optional<JsonOutput>& json)
+      : options_(options),
+        outputs_(plannedOutputs(options)),
+        json_(json),
+        progress_(options.inputs.size()) {}
+
+  // Answers the worst exit status.
+  int run() {
+    const std::size_t jobs = options_.jobs > 0 ? static_cast<std::size_t>(options_.jobs)
+                                               : std::max(1U, std::thread::hardware_concurrency());
+    std::size_t next = 0;
+    while ((next < outputs_.size() && !stopping_) || !running_.empty()) {
+      while (!stopping_ && next < outputs_.size() && running_.size() < jobs) {
+        running_.push_back(startChild(options_, next, outputs_[next]));
+        ++next;
+      }
+      progress_.show(done_, running_.size());
+      waitForChildren();
+    }
+    for (; next < outputs_.size(); ++next)
+      report({0, notRenderedJson(options_.inputs[next], outputs_[next])}, false);
+    progress_.clear();
+    return worst_;
+  }
+
+ private:
+  void waitForChildren() {
+    std::vector<pollfd> watched;
+    for (const Child& child : running_)
+      for (int descriptor : {child.resultPipe, child.errorPipe})
+        if (descriptor >= 0) watched.push_back({descriptor, POLLIN, 0});
+    if (::poll(watched.data(), watched.size(), 500) < 0 && errno != EINTR)
+      throw ToolError(ExitStatus::Failure, "cannot wait for the renders");
+    for (Child& child : running_) {
+      if (child.resultPipe >= 0 && readable(watched, child.resultPipe))
+        drain(child.resultPipe, child.result);
+      if (child.errorPipe >= 0 && readable(watched, child.errorPipe))
+        drain(child.errorPipe, child.errors);
+    }
+    const auto finished =
+        std::stable_partition(running_.begin(), running_.end(),
+                              [](const Child& c) { return c.resultPipe >= 0 || c.errorPipe >= 0; });
+    for (auto child = finished; child != running_.end(); ++child) finish(*child);
+    running_.erase(finished, running_.end());
+  }
+
+  static bool readable(const std::vector<pollfd>& watched, int descriptor) {
+    return std::any_of(watched.begin(), watched.end(), [descriptor](const pollfd& p) {
+      return p.fd == descriptor && p.revents != 0;
+    });
+  }
+
+  void finish(const Child& child) {
+    int waitStatus = 0;
+    while (::waitpid(child.pid, &waitStatus, 0) < 0 && errno == EINTR) {
+    }
+    const Outcome outcome =
+        outcomeOf(child, waitStatus, options_.inputs[child.file], outputs_[child.file]);
+    ++done_;
+    report(outcome, true);
+    if (outcome.exitStatus != 0 && options_.failFast && !stopping_) stopOthers();
+  }
+
+  void report(const Outcome& outcome, bool counts) {
+    progress_.clear();
+    std::printf("%s\n", outcomeLine(outcome).c_str());
+    std::fflush(stdout);
+    if (json_) json_->print(outcome.json);
+    if (counts) worst_ = std::max(worst_, outcome.exitStatus);
+    if (counts && outcome.exitStatus == 0) ++rendered_;
+  }
+
+  // The renders still running end as on an interruption: each removes its
+  // unfinished output.
+  void stopOthers() {
+    stopping_ = true;
+    for (const Child& child : running_) ::kill(child.pid, SIGTERM);
+  }
+
+ public:
+  std::size_t rendered() const { return rendered_; }
+
+ private:
+  const BatchOptions& options_;
+  std::vector<std::string> outputs_;
+  std::optional<JsonOutput>& json_;
+  BatchProgress progress_;
+  std::vector<Child> running_;
+  std::size_t done_ = 0;
+  std::size_t rendered_ = 0;
+  int worst_ = 0;
+  bool stopping_ = false;
+};
+
+}  // namespace
+
+std::string batchOutputPath(const std::string& input, const std::string& outputDir,
+                            const FormatRequest& format) {
+  const std::filesystem::path name = std::filesystem::path(input).stem();
+  return (std::filesystem::path(outputDir) / name).string() + extensionFor(input, format);
+}
+
+void runBatch(const BatchOptions& options) {
+  std::error_code error;
+  std::filesystem::create_directories(options.outputDir, error);
+  if (error || !std::filesystem::is_directory(options.outputDir))
+    throw ToolError(ExitStatus::Failure, "cannot make the output folder " + options.outputDir);
+  std::optional<JsonOutput> json;
+  if (options.render.json) json.emplace();
+  Batch batch(options, json);
+  const int worst = batch.run();
+  std::printf("batch: %zu of %zu files rendered into %s\n", batch.rendered(), options.inputs.size(),
+              options.outputDir.c_str());
+  if (worst != 0)
+    throw ToolError(
+        static_cast<ExitStatus>(worst),
+        std::to_string(options.inputs.size() - batch.rendered()) + " file(s) not rendered");
+}

@@ -1,0 +1,28 @@
+// Where plugin libraries are looked for, and the libraries found there: what
+// plugin names (plugin_lookup.h) and `trimhost list` search.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The folders searched for plugins by name, in order: those of VST_PATH
+// (colon-separated, empty entries skipped), then ~/.vst, /usr/local/lib/vst
+// and /usr/lib/vst. Missing folders are included; the search skips them.
+std::vector<std::string> pluginSearchFolders();
+
+struct FoundLibrary {
+  std::string path;       // as reached from its folder, symlinks kept
+  std::string canonical;  // the file itself: the same library reached twice has the same
+  std::size_t folder;     // index of the folder it was found under
+};
+
+// Every plugin library (regular file, or symlink to one, named *.so) under
+// the folders, recursively, in folder order and within a folder by name.
+// Links to a library are listed each; a folder reached again, through a link
+// or as another folder of the list, is not walked again. Missing and
+// unreadable folders are skipped.
+std::vector<FoundLibrary> findPluginLibraries(const std::vector<std::string>& folders);
+
+// The libraries without those reached before by another path.
+std::vector<FoundLibrary> firstOfEachLibrary(const std::vector<FoundLibrary>& libraries);

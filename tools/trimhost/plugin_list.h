@@ -1,0 +1,24 @@
+// trimhost list: every plugin library in the search folders or the folders
+// given, each probed in a child process of its own (plugin_probe.h).
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "plugin_probe.h"
+
+struct ListOptions {
+  std::vector<std::string> folders;  // none: the folders plugin names are looked up in
+  bool json = false;
+  double seconds = kDefaultProbeSeconds;  // each library's time limit
+};
+
+// One line of the listing, without its line end.
+std::string listLine(const ProbeResult& probe);
+// One JSON object of the listing.
+nlohmann::ordered_json listJson(const ProbeResult& probe);
+
+// Prints one line per library, sorted by path, as each is probed. Libraries
+// that fail are listed with the reason; only a failure to print is an error.
+void runList(const ListOptions& options);

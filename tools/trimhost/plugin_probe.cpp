@@ -1,0 +1,184 @@
+#include "plugin_probe.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "plugin_session.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The child's facts as JSON; a failure to load as {"error": why}.
+std::string childAnswer(const std::string& path) {
+  nlohmann::json answer;
+  try {
+    PluginSession session(path);
+    const AEffect& record = session.record();
+    answer = {{"effectName", session.text(effGetEffectName)},
+              {"vendor", session.text(effGetVendorString)},
+              {"inputs", record.numInputs},
+              {"outputs", record.numOutputs},
+              {"parameters", record.numParams},
+              {"doublePrecision", session.hasFlag(effFlagsCanDoubleReplacing)}};
+  } catch (const std::exception& error) {
+    answer = {{"error", error.what()}};
+  }
+  // Plugins' texts need not be UTF-8; invalid bytes become U+FFFD.
+  return answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+[[noreturn]] void runChild(const std::string& path, int answerPipe, pid_t parent) {
+  // Its own process group, so that whatever it starts is stopped with it;
+  // killed when trimhost ends, however trimhost ends.
+  setpgid(0, 0);
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  // trimhost's handlers would report a crash as trimhost's and remove
+  // trimhost's files: a crash here must end the child by its signal.
+  for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGINT, SIGTERM, SIGHUP})
+    std::signal(signal, SIG_DFL);
+  // Whatever the plugin prints stays out of trimhost's output.
+  if (const int nothing = open("/dev/null", O_RDWR); nothing >= 0) {
+    dup2(nothing, STDIN_FILENO);
+    dup2(nothing, STDOUT_FILENO);
+    dup2(nothing, STDERR_FILENO);
+  }
+  const std::string answer = childAnswer(path);
+  for (std::size_t written = 0; written < answer.size();) {
+    const ssize_t count = write(answerPipe, answer.data() + written, answer.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) _exit(1);
+    written += static_cast<std::size_t>(count);
+  }
+  _exit(0);
+}
+
+// Reads the child's answer until it closes the pipe or the deadline passes;
+// false when the deadline passed first.
+bool readAnswer(int answerPipe, Clock::time_point deadline, std::string& answer) {
+  char buffer[4096];
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return false;
+    pollfd wanted{answerPipe, POLLIN, 0};
+    const int ready = poll(&wanted, 1, static_cast<int>(std::min<long long>(left, 1000)));
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
+    const ssize_t count = read(answerPipe, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return true;
+    answer.append(buffer, static_cast<std::size_t>(count));
+  }
+}
+
+// Waits for the child until the deadline; false when it is still running then.
+bool waitUntil(pid_t child, Clock::time_point deadline, int& waitStatus) {
+  for (;;) {
+    const pid_t ended = waitpid(child, &waitStatus, WNOHANG);
+    if (ended == child) return true;
+    if (ended < 0 && errno != EINTR) return true;  // not ours to wait for any more
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+void stopAndReap(pid_t child, int& waitStatus) {
+  kill(-child, SIGKILL);
+  kill(child, SIGKILL);
+  while (waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
+  }
+}
+
+std::string secondsText(double seconds) {
+  std::ostringstream text;
+  text << seconds;
+  return text.str();
+}
+
+void readFacts(const std::string& answer, ProbeResult& result) {
+  const nlohmann::json facts = nlohmann::json::parse(answer, nullptr, false);
+  if (!facts.is_object()) {
+    result.reason = "gave no answer while it was loaded";
+    return;
+  }
+  if (facts.contains("error")) {
+    result.reason = facts.value("error", "");
+    return;
+  }
+  result.status = ProbeStatus::Loaded;
+  result.facts.effectName = facts.value("effectName", "");
+  result.facts.vendor = facts.value("vendor", "");
+  result.facts.inputs = facts.value("inputs", 0);
+  result.facts.outputs = facts.value("outputs", 0);
+  result.facts.parameters = facts.value("parameters", 0);
+  result.facts.doublePrecision = facts.value("doublePrecision", false);
+}
+
+}  // namespace
+
+ProbeResult probePlugin(const std::string& path, double seconds) {
+  ProbeResult result;
+  result.path = path;
+  int pipeEnds[2];
+  if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+    result.reason = std::string("cannot make a pipe: ") + std::strerror(errno);
+    return result;
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const pid_t parent = getpid();
+  const pid_t child = fork();
+  if (child == 0) {
+    close(pipeEnds[0]);
+    runChild(path, pipeEnds[1], parent);
+  }
+  close(pipeEnds[1]);
+  if (child < 0) {
+    close(pipeEnds[0]);
+    result.reason = std::string("cannot start a process: ") + std::strerror(errno);
+    return result;
+  }
+  setpgid(child, child);  // as the child does, whichever comes first
+
+  const Clock::time_point deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                        std::chrono::duration<double>(seconds));
+  std::string answer;
+  int waitStatus = 0;
+  const bool answered = readAnswer(pipeEnds[0], deadline, answer);
+  close(pipeEnds[0]);
+  if (!answered || !waitUntil(child, deadline, waitStatus)) {
+    stopAndReap(child, waitStatus);
+    result.status = ProbeStatus::TimedOut;
+    result.reason = "no answer within " + secondsText(seconds) + " s, stopped";
+    return result;
+  }
+  if (WIFSIGNALED(waitStatus)) {
+    result.status = ProbeStatus::Crashed;
+    result.signal = WTERMSIG(waitStatus);
+    result.reason =
+        "crashed (signal " + std::to_string(result.signal) + ": " + strsignal(result.signal) + ")";
+    return result;
+  }
+  if (WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) != 0 && answer.empty()) {
+    result.reason =
+        "ended with status " + std::to_string(WEXITSTATUS(waitStatus)) + " while it was loaded";
+    return result;
+  }
+  readFacts(answer, result);
+  return result;
+}

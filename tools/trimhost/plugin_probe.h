@@ -1,0 +1,40 @@
+// A plugin library loaded in a child process of its own and asked what a host
+// sees of it, so that one that crashes or hangs while it is loaded, opened or
+// asked cannot take trimhost down: `trimhost list` and plugin names use it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class ProbeStatus {
+  Loaded,    // the facts are filled in
+  Failed,    // it cannot be loaded or started; `reason` says why
+  Crashed,   // the child ended by `signal`
+  TimedOut,  // no answer within the time limit; the child was killed
+};
+
+struct PluginFacts {
+  std::string effectName;
+  std::string vendor;
+  std::int32_t inputs = 0;
+  std::int32_t outputs = 0;
+  std::int32_t parameters = 0;
+  bool doublePrecision = false;  // offers 64-bit processing
+};
+
+struct ProbeResult {
+  std::string path;
+  ProbeStatus status = ProbeStatus::Failed;
+  std::string reason;  // for any status but Loaded, a phrase such as "crashed (signal 11: ...)"
+  int signal = 0;      // for Crashed
+  PluginFacts facts;   // for Loaded
+};
+
+constexpr double kDefaultProbeSeconds = 10;
+
+// Forks a child that loads the library with PluginSession (entry point,
+// effOpen), reads the facts, closes it and writes them to a pipe as JSON.
+// A child that gives no answer within `seconds` is killed with its process
+// group; the child is always reaped before this returns, and dies with
+// trimhost should trimhost end first.
+ProbeResult probePlugin(const std::string& path, double seconds = kDefaultProbeSeconds);

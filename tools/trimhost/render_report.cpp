@@ -1,0 +1,92 @@
+#include "render_report.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "tool_error.h"
+
+namespace {
+
+nlohmann::ordered_json dbfsArray(const std::vector<double>& peaks) {
+  nlohmann::ordered_json levels = nlohmann::ordered_json::array();
+  for (double peak : peaks) {
+    if (peak > 0.0) {
+      levels.push_back(std::round(2000.0 * std::log10(peak)) / 100.0);
+    } else {
+      levels.push_back(nullptr);
+    }
+  }
+  return levels;
+}
+
+nlohmann::ordered_json settingsArray(const std::vector<ParameterState>& settings) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const ParameterState& p : settings)
+    list.push_back({{"index", p.index},
+                    {"name", p.name},
+                    {"display", p.display + (p.label.empty() ? "" : " " + p.label)},
+                    {"normalised", p.normalised}});
+  return list;
+}
+
+}  // namespace
+
+double realTimeFactor(const RenderResult& result) {
+  if (result.seconds <= 0.0 || result.sampleRate <= 0) return 0.0;
+  return static_cast<double>(result.frames) / result.sampleRate / result.seconds;
+}
+
+nlohmann::ordered_json resultJson(const RenderResult& r) {
+  return {{"input", r.input},
+          {"output", r.output},
+          {"status", "ok"},
+          {"exit_status", 0},
+          {"message", ""},
+          {"frames", r.frames},
+          {"sample_rate", r.sampleRate},
+          {"channels_in", r.peaksIn.size()},
+          {"channels_out", r.peaksOut.size()},
+          {"peak_dbfs_in", dbfsArray(r.peaksIn)},
+          {"peak_dbfs_out", dbfsArray(r.peaksOut)},
+          {"clipped_samples", r.clipped},
+          {"latency_frames", r.latency},
+          {"latency_compensated", r.latencyCompensated},
+          {"tail_frames", r.tailFrames},
+          {"settings", settingsArray(r.settings)},
+          {"seconds", r.seconds},
+          {"realtime_factor", realTimeFactor(r)}};
+}
+
+nlohmann::ordered_json failureJson(const std::string& input, const std::string& output,
+                                   int exitStatus, const std::string& message) {
+  return {{"input", input},
+          {"output", output},
+          {"status", exitStatus == static_cast<int>(ExitStatus::Crashed) ? "crashed" : "failed"},
+          {"exit_status", exitStatus},
+          {"message", message}};
+}
+
+JsonOutput::JsonOutput() : savedStdout_(::dup(STDOUT_FILENO)) {
+  std::fflush(stdout);
+  if (savedStdout_ < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+    throw ToolError(ExitStatus::Failure, "cannot set standard output aside for --json");
+  json_ = ::fdopen(savedStdout_, "w");
+  if (json_ == nullptr) throw ToolError(ExitStatus::Failure, "cannot write JSON");
+}
+
+JsonOutput::~JsonOutput() {
+  std::fflush(stdout);
+  std::fflush(json_);
+  ::dup2(::fileno(json_), STDOUT_FILENO);
+  std::fclose(json_);
+}
+
+void JsonOutput::print(const nlohmann::ordered_json& object) const {
+  // Plugins' texts need not be UTF-8; invalid bytes become U+FFFD.
+  const std::string line =
+      object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  std::fprintf(json_, "%s\n", line.c_str());
+  std::fflush(json_);
+}
