@@ -155,6 +155,26 @@ TEST_F(BatchTest, OutputsAreNamedAfterTheirInputs) {
   }
 }
 
+// Another maker's plugin, by name, in a batch: every file rendered with
+// the settings, each with its own instance.
+TEST_F(BatchTest, AThirdPartyPluginByName) {
+  SKIP_WITHOUT_THIRD_PARTY_PLUGIN();
+  const std::vector<std::string> inputs = writeInputs(3, -1);
+  std::vector<std::string> arguments{"render", "3bandeq-vst"};
+  arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+  arguments.insert(arguments.end(), {"--output-dir", path("out"), "--jobs", "2", "--json",
+                                     "--set-normalised", "0=0"});
+  const ToolRun result = run(arguments);
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::vector<nlohmann::json> results = jsonLines(result.out);
+  ASSERT_EQ(results.size(), inputs.size());
+  for (const nlohmann::json& json : results) {
+    EXPECT_EQ(json["status"], "ok");
+    EXPECT_EQ(json["settings"][0]["normalised"], 0.0);
+    EXPECT_TRUE(std::filesystem::exists(json["output"].get<std::string>()));
+  }
+}
+
 TEST_F(BatchTest, CommandLinesThatCannotWork) {
   writeAudio(path("a.wav"), testSignal(2, kFrames));
   std::filesystem::create_directory(path("other"));
