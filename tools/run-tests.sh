@@ -8,6 +8,7 @@
 #   fuzz      the fuzz targets: their corpus and saved regressions, then fuzzing for a bounded time
 #   win32     the 32-bit Windows DLL, its tests under wine
 #   win64     the 64-bit Windows DLL, its tests under wine
+#   hosts     the plugin in real hosts: Ardour 7 and LMMS 1.2 (tools/run-host-tests.sh)
 #   release   the release packages: tools/make-release.sh, then tools/check-release.sh
 #   format    the layout of every tracked .cpp and .h file (tools/check-format.sh)
 #
@@ -22,7 +23,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_steps=(linux sanitize fuzz win32 win64 release format)
+all_steps=(linux sanitize fuzz win32 win64 hosts release format)
 steps=("$@")
 [ "${#steps[@]}" -gt 0 ] || steps=("${all_steps[@]}")
 for step in "${steps[@]}"; do
@@ -100,6 +101,10 @@ for step in "${steps[@]}"; do
       else
         step_failed "release: making the packages failed"
       fi
+      ;;
+    hosts)
+      echo "== hosts"
+      run_check hosts tools/run-host-tests.sh
       ;;
     format)
       echo "== format"

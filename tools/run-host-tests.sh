@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The plugin in real hosts: the Linux library in Ardour 7 (headless, through
+# its Lua interpreter) and the 32-bit DLL in LMMS 1.2 under wine (on a virtual
+# display). Builds what it needs (presets linux and win32) unless it is
+# there, runs each host's checks (a line per check), and ends with
+# "hosts: N passed, M failed". Every process a check starts is ended by it.
+#
+#   tools/run-host-tests.sh [ardour|lmms ...]   # both by default
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+hosts=("$@")
+[ "${#hosts[@]}" -gt 0 ] || hosts=(ardour lmms)
+
+# build PRESET TARGET...: the preset's build tree with these targets in it.
+build() {
+  local preset=$1
+  shift
+  [ -f "build/$preset/build.ninja" ] || cmake --preset "$preset" >/dev/null
+  cmake --build "build/$preset" --target "$@" >/dev/null
+}
+
+passed=0
+failed=0
+# run_host NAME COMMAND...: the host's checks, counted from its summary line.
+run_host() {
+  local name=$1 log summary host_passed host_failed
+  shift
+  log=$(mktemp)
+  "$@" 2>&1 | tee "$log" || true
+  summary=$(grep -Ex "$name: [0-9]+ passed, [0-9]+ failed" "$log" | tail -n 1 || true)
+  rm -f "$log"
+  if [ -z "$summary" ]; then
+    echo "$name: FAIL no summary line"
+    failed=$((failed + 1))
+    return
+  fi
+  read -r _ host_passed _ host_failed _ <<<"$summary"
+  passed=$((passed + host_passed))
+  failed=$((failed + host_failed))
+}
+
+for host in "${hosts[@]}"; do
+  case $host in
+    ardour)
+      build linux trimixer_plugin trimhost
+      run_host ardour tests/hosts/ardour/run.sh "$root/build/linux"
+      ;;
+    lmms)
+      build win32 trimixer_plugin
+      run_host lmms tests/hosts/lmms/run.sh "$root/build/win32/src/kestrivane-trimixer-windows-x86.dll" \
+        "$root/build/win32/lmms"
+      ;;
+    *) echo "run-host-tests: unknown host '$host'; choose from ardour, lmms" >&2; exit 2 ;;
+  esac
+done
+
+echo "hosts: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
