@@ -9,6 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+# shellcheck source=tools/summary-line.sh
+. tools/summary-line.sh
 hosts=("$@")
 [ "${#hosts[@]}" -gt 0 ] || hosts=(ardour lmms)
 
@@ -24,18 +26,18 @@ passed=0
 failed=0
 # run_host NAME COMMAND...: the host's checks, counted from its summary line.
 run_host() {
-  local name=$1 log summary host_passed host_failed
+  local name=$1 log counts host_passed host_failed
   shift
   log=$(mktemp)
   "$@" 2>&1 | tee "$log" || true
-  summary=$(grep -Ex "$name: [0-9]+ passed, [0-9]+ failed" "$log" | tail -n 1 || true)
+  counts=$(summary_counts "$name" "$log") || counts=""
   rm -f "$log"
-  if [ -z "$summary" ]; then
+  if [ -z "$counts" ]; then
     echo "$name: FAIL no summary line"
     failed=$((failed + 1))
     return
   fi
-  read -r _ host_passed _ host_failed _ <<<"$summary"
+  read -r host_passed host_failed <<<"$counts"
   passed=$((passed + host_passed))
   failed=$((failed + host_failed))
 }

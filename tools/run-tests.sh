@@ -22,6 +22,8 @@
 # "all: N passed, M failed, K skipped" and exits non-zero when anything failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=tools/summary-line.sh
+. tools/summary-line.sh
 
 all_steps=(linux sanitize fuzz win32 win64 hosts release format)
 steps=("$@")
@@ -79,15 +81,14 @@ run_preset() {
 # run_check NAME COMMAND...: runs a check script that closes with the line
 # "NAME: N passed, M failed", and counts what that line says.
 run_check() {
-  local name=$1 log=$work/$1.log summary check_passed check_failed
+  local name=$1 log=$work/$1.log counts check_passed check_failed
   shift
   "$@" 2>&1 | tee "$log" || status=1
-  summary=$(grep -Ex "$name: [0-9]+ passed, [0-9]+ failed" "$log" | tail -n 1 || true)
-  if [ -z "$summary" ]; then
+  if ! counts=$(summary_counts "$name" "$log"); then
     step_failed "$name: no summary line"
     return
   fi
-  read -r _ check_passed _ check_failed _ <<<"$summary"
+  read -r check_passed check_failed <<<"$counts"
   passed=$((passed + check_passed))
   failed=$((failed + check_failed))
 }
