@@ -11,7 +11,7 @@ native_packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libsndfile1-dev libcli11-dev nlohmann-json3-dev
   dpf-plugins-vst lsp-plugins-vst parallel
-  clang-format python3 ardour xvfb
+  clang-format python3 ardour xvfb strace
 )
 # LMMS has its wine-hosted VST server only in the i386 build.
 i386_packages=(wine32:i386 lmms:i386 lmms-vst-server:i386)

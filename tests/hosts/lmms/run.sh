@@ -20,7 +20,7 @@ check="python3 $here/lmms_check.py"
 passed=0
 failed=0
 
-rm -rf "$work/wineprefix" "$work/home" "$work"/*.mmp "$work"/*.wav "$work"/*.log
+rm -rf "$work/wineprefix" "$work/home" "$work"/*.mmp "$work"/*.wav "$work"/*.log "$work"/*.trace
 mkdir -p "$work/home/lmms"
 export HOME=$work/home WINEPREFIX=$work/wineprefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" XDG_RUNTIME_DIR=$work/home
@@ -79,11 +79,16 @@ timeout "$limit" wineboot --init >"$work/wineboot.log" 2>&1
 report $? "wine prefix created"
 $check tone "$work/tone.wav"
 
-# render NAME [DLL [chunk|params VALUES]]: leaves NAME.wav and NAME.log.
+# render NAME [DLL [chunk|params VALUES]]: leaves NAME.wav and NAME.log; with
+# TRACE set also NAME.trace, what LMMS's processes wrote to each other. The
+# plugin's effect name reaches LMMS only that way: its rack shows it in a
+# window of its own, and it is in no log or saved project.
 render() {
   local name=$1; shift
   $check project "$work/$name.mmp" "$work/tone.wav" "$@" || return 2
-  timeout -k 5 "$limit" lmms --allowroot -c "$work/lmmsrc.xml" render "$work/$name.mmp" \
+  local tracer=()
+  [ -n "${TRACE:-}" ] && tracer=(strace -f -qq -e trace=write -s 64 -o "$work/$name.trace")
+  timeout -k 5 "$limit" "${tracer[@]}" lmms --allowroot -c "$work/lmmsrc.xml" render "$work/$name.mmp" \
     -o "$work/$name.wav" -f wav -a -s 44100 -i linear >"$work/$name.log" 2>&1
   local rc=$?
   if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
@@ -125,7 +130,11 @@ else
   report 1 "dry render" "$(tail -1 "$work/dry.log")"
 fi
 
-case_check defaults same 0 "$dll"
+TRACE=1 case_check defaults same 0 "$dll"
+# The name as the interface cuts it, to 31 characters.
+effect="Kestrivane_trimixer 3 stereo pa"
+grep -qF "\"$effect\", ${#effect}" "$work/defaults.trace"
+report $? "LMMS receives the effect name \"$effect\""
 case_check chunk_pair1_muted silent 0 "$dll" chunk "-6,0,0,1,0,0,0,0"
 case_check chunk_pair1_minus6 scaled -6 "$dll" chunk "-6,0,0,0,0,0,0,0"
 # Normalised: level (dB+167)/167 for -6 dB, master (dB+9)/18 for +3 dB.
