@@ -7,6 +7,9 @@
 set(TRIMIXER_EFFECT_NAME "Kestrivane_trimixer 3 stereo pairs to 1 out"
   CACHE STRING "The effect's name, also its product string and program name")
 set(TRIMIXER_VENDOR "Kestrivane" CACHE STRING "The vendor hosts show")
+# LV2 hosts know a plugin by its URI, and a saved session names it by that:
+# it must never change.
+set(TRIMIXER_LV2_URI "https://kestrivane.com/plugins/trimixer")
 
 # The vendor version hosts show has one decimal digit per version field:
 # 1.0.0 is 1000, 1.2.3 is 1230.

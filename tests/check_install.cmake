@@ -1,7 +1,8 @@
 # Installs the built plugin as a user would and checks where it lands:
-# lib/vst below the prefix for a full install, and ~/.vst for the user
-# component, never both at once.
-#   cmake -DBUILD_DIR=... -DLIBRARY=name.so -DWORK_DIR=... -P check_install.cmake
+# lib/vst and the LV2 bundle in lib/lv2 below the prefix for a full install,
+# ~/.vst and ~/.lv2 for the user component, never both at once.
+#   cmake -DBUILD_DIR=... -DLIBRARY=name.so -DLV2_BUNDLE=name.lv2 -DLV2_BINARY=name.so
+#         -DWORK_DIR=... -P check_install.cmake
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 
@@ -25,13 +26,23 @@ function(expect_no_file path)
   endif()
 endfunction()
 
+function(expect_bundle dir)
+  foreach(file ${LV2_BINARY} manifest.ttl kestrivane-trimixer.ttl)
+    expect_file("${dir}/${LV2_BUNDLE}/${file}")
+  endforeach()
+endfunction()
+
 install_into("${WORK_DIR}/usr-local")
 expect_file("${WORK_DIR}/usr-local/lib/vst/${LIBRARY}")
+expect_bundle("${WORK_DIR}/usr-local/lib/lv2")
 expect_no_file("${WORK_DIR}/usr-local/.vst/${LIBRARY}")
+expect_no_file("${WORK_DIR}/usr-local/.lv2")
 
 install_into("${WORK_DIR}/home" --component user)
 expect_file("${WORK_DIR}/home/.vst/${LIBRARY}")
+expect_bundle("${WORK_DIR}/home/.lv2")
 expect_no_file("${WORK_DIR}/home/lib/vst/${LIBRARY}")
+expect_no_file("${WORK_DIR}/home/lib/lv2")
 expect_no_file("${WORK_DIR}/home/bin/trimhost")
 
 file(REMOVE_RECURSE "${WORK_DIR}")

@@ -12,6 +12,7 @@ native_packages=(
   libsndfile1-dev libcli11-dev nlohmann-json3-dev
   dpf-plugins-vst lsp-plugins-vst parallel
   clang-format python3 ardour xvfb strace
+  lv2-dev liblilv-dev lilv-utils sordi
 )
 # LMMS has its wine-hosted VST server only in the i386 build.
 i386_packages=(wine32:i386 lmms:i386 lmms-vst-server:i386)

@@ -16,3 +16,14 @@ auto guardedHostCall(Work&& work) noexcept {
     if constexpr (!std::is_void_v<Result>) return Result{};
   }
 }
+
+// The same for answers whose 0 means success: should `work` throw, the host
+// gets `failure`.
+template <typename Work, typename Result>
+Result guardedHostCall(Work&& work, Result failure) noexcept {
+  try {
+    return work();
+  } catch (...) {
+    return failure;
+  }
+}
