@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the zips that tools/make-release.sh made: each holds exactly its
-# library, README.txt and LICENSE in its top folder, the library is not empty
-# and is built for its platform and architecture, and README.txt and LICENSE
+# library, README.txt and LICENSE in its top folder (and the Linux one its LV2
+# bundle), the libraries are not empty and are built for their platform and
+# architecture, the bundle describes this version, and README.txt and LICENSE
 # are the repository's, README.txt titled for the version in CMakeLists.txt
 # and naming the vendor version derived from it. Prints one line per check, then
 # "release: N passed, M failed"; exits non-zero when any check fails.
@@ -38,13 +39,13 @@ check() {
   return "$status"
 }
 
-# holds_exactly ZIP TOP FILE...: the zip's entries are TOP/FILE for each FILE,
-# besides the entry of the folder TOP/ itself, and nothing else.
+# holds_exactly ZIP TOP FILE...: the zip's files are TOP/FILE for each FILE,
+# and nothing else; folder entries are not counted.
 holds_exactly() {
   local zip=$1 top=$2 expected found
   shift 2
   expected=$(printf '%s\n' "${@/#/$top/}" | sort)
-  found=$(cmake -E tar tf "$zip" | grep -Fvx "$top/" | sort)
+  found=$(cmake -E tar tf "$zip" | grep -v '/$' | sort)
   [ "$found" = "$expected" ] || { echo "holds: $found"; return 1; }
 }
 
@@ -93,14 +94,16 @@ set_library_kind() {
 # packaging/README.txt.in, titled for the version in CMakeLists.txt.
 
 for package in "${release_packages[@]}"; do
-  read -r target preset library <<<"$package"
+  read -r target preset library bundle <<<"$package"
   name=$(release_package_name "$target")
   readme=build/$preset/packaging/README.txt
   zip=$dir/$name.zip
+  bundle_files=()
+  [ -n "$bundle" ] && bundle_files=("${release_lv2_bundle_files[@]/#/$bundle/}")
   # Nothing more can be checked in a zip that is missing or unreadable.
   check "$name.zip can be read" cmake -E tar tf "$zip" || continue
-  check "$name.zip holds exactly $name/ with $library, README.txt, LICENSE" \
-    holds_exactly "$zip" "$name" "$library" README.txt LICENSE
+  check "$name.zip holds exactly $name/ with $library, README.txt, LICENSE${bundle:+, $bundle/}" \
+    holds_exactly "$zip" "$name" "$library" README.txt LICENSE "${bundle_files[@]}"
 
   mkdir -p "$work/$target"
   (cd "$work/$target" && cmake -E tar xf "$zip")
@@ -114,6 +117,12 @@ for package in "${release_packages[@]}"; do
   check "$name: README.txt names vendor version $release_vendor_version" \
     grep -Fq "vendor version show $release_vendor_version." "$unpacked/README.txt"
   check "$name: LICENSE is the repository's" cmp "$unpacked/LICENSE" LICENSE
+  if [ -n "$bundle" ]; then
+    check "$name: $bundle/${release_lv2_bundle_files[0]} is $kind" \
+      "${kind_check[@]}" "$unpacked/$bundle/${release_lv2_bundle_files[0]}"
+    check "$name: $bundle describes version $release_version" \
+      grep -Fq "doap:revision \"$release_version\"" "$unpacked/$bundle/kestrivane-trimixer.ttl"
+  fi
 done
 
 echo "release: $passed passed, $failed failed"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the plugin library for each platform and architecture and packs each
-# with README.txt and LICENSE into a zip of its own in build/release/.
+# with README.txt and LICENSE (and on Linux the LV2 bundle) into a zip of its
+# own in build/release/.
 #
 #   tools/make-release.sh
 #
@@ -12,10 +13,10 @@ source tools/release-packages.sh
 tools/install-build-deps.sh
 
 for package in "${release_packages[@]}"; do
-  read -r _ preset _ <<<"$package"
+  read -r _ preset _ bundle <<<"$package"
   echo "== $preset: configure and build the plugin"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target trimixer_plugin
+  cmake --build --preset "$preset" --target trimixer_plugin ${bundle:+trimixer_lv2}
 done
 
 # Start from an empty folder so that no zip of an earlier version is left.
@@ -23,12 +24,16 @@ rm -rf "$release_dir"
 stage=$release_dir/stage
 made=()
 for package in "${release_packages[@]}"; do
-  read -r target preset library <<<"$package"
+  read -r target preset library bundle <<<"$package"
   name=$(release_package_name "$target")
   mkdir -p "$stage/$name"
   cp "build/$preset/src/$library" "build/$preset/packaging/README.txt" LICENSE "$stage/$name/"
+  if [ -n "$bundle" ]; then
+    mkdir "$stage/$name/$bundle"
+    cp "${release_lv2_bundle_files[@]/#/build/$preset/$bundle/}" "$stage/$name/$bundle/"
+  fi
   # The native build keeps debug information for the tests; users need none.
-  case "$library" in *.so) strip --strip-debug "$stage/$name/$library" ;; esac
+  find "$stage/$name" -name '*.so' -exec strip --strip-debug {} +
   # Run inside the stage so that the zip's paths start at the top folder.
   (cd "$stage" && cmake -E tar cf "../$name.zip" --format=zip "$name")
   made+=("$release_dir/$name.zip")

@@ -16,13 +16,17 @@ release_vendor_version=$(IFS=. read -r major minor patch tweak <<<"$release_vers
 
 release_dir=build/release
 
-# One line per package: platform-arch, the preset that builds its library, and
-# the library's file name in build/<preset>/src.
+# One line per package: platform-arch, the preset that builds its library,
+# the library's file name in build/<preset>/src and, where there is one, the
+# LV2 bundle's folder in build/<preset>.
 release_packages=(
-  "linux-x86_64 linux kestrivane-trimixer-linux-x86_64.so"
+  "linux-x86_64 linux kestrivane-trimixer-linux-x86_64.so kestrivane-trimixer.lv2"
   "windows-x86 win32 kestrivane-trimixer-windows-x86.dll"
   "windows-x86_64 win64 kestrivane-trimixer-windows-x86_64.dll"
 )
+
+# What an LV2 bundle folder holds.
+release_lv2_bundle_files=(kestrivane-trimixer.so manifest.ttl kestrivane-trimixer.ttl)
 
 # The top folder inside a package's zip, and the zip's name without ".zip".
 release_package_name() {
