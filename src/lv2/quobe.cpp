@@ -4,6 +4,8 @@
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/options/options.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -120,10 +122,14 @@ void CQuobe::sendControlChanges() {
   for (std::size_t index = 0; index < controlPorts_.size(); ++index) {
     if (controlPorts_[index] == nullptr) continue;
     const float value = *controlPorts_[index];
-    if (value == sentControls_[index]) continue;
+    // A port holding no number has not been moved anywhere.
+    if (std::isnan(value) || value == sentControls_[index]) continue;
     sentControls_[index] = value;
+    // Hosts may pass values outside the declared range (lv2apply takes any
+    // number); a level of +50 dB or a mute of 7 must not reach the mix.
     const ControlRange& range = controls_[index];
-    const double normalised = (value - range.minimum) / (range.maximum - range.minimum);
+    const double bounded = std::clamp<double>(value, range.minimum, range.maximum);
+    const double normalised = (bounded - range.minimum) / (range.maximum - range.minimum);
     callbacks_.setParameter(this, static_cast<std::int32_t>(index), normalised);
   }
 }
