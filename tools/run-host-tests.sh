@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The plugin in real hosts: the Linux library in Ardour 7 (headless, through
-# its Lua interpreter) and the 32-bit DLL in LMMS 1.2 under wine (on a virtual
-# display). Builds what it needs (presets linux and win32) unless it is
-# there, runs each host's checks (a line per check), and ends with
-# "hosts: N passed, M failed". Every process a check starts is ended by it.
+# The plugin in real hosts: the Linux library and the LV2 bundle in Ardour 7
+# (headless, through its Lua interpreter) and the 32-bit DLL in LMMS 1.2 under
+# wine (on a virtual display). Builds what it needs (presets linux and win32)
+# unless it is there, runs each host's checks (a line per check), and ends
+# with "hosts: N passed, M failed". Every process a check starts is ended by it.
 #
 #   tools/run-host-tests.sh [ardour|lmms ...]   # both by default
 set -euo pipefail
@@ -45,7 +45,7 @@ run_host() {
 for host in "${hosts[@]}"; do
   case $host in
     ardour)
-      build linux trimixer_plugin trimhost
+      build linux trimixer_plugin trimixer_lv2 trimhost
       run_host ardour tests/hosts/ardour/run.sh "$root/build/linux"
       ;;
     lmms)

@@ -145,6 +145,9 @@ bool CQuobe::audioConnected() const {
 LV2_State_Status CQuobe::saveState(LV2_State_Store_Function store, LV2_State_Handle handle) {
   if (stateKey_ == 0 || chunkType_ == 0) return LV2_STATE_ERR_NO_FEATURE;
   if (callbacks_.getChunk == nullptr) return LV2_STATE_SUCCESS;
+  // A host may save before it has run the instance (Ardour saves a new
+  // session at once): the ports it has set by then belong in the state.
+  sendControlChanges();
   void* data = nullptr;
   const std::int32_t size = callbacks_.getChunk(this, &data, 0);
   if (size <= 0 || data == nullptr) return LV2_STATE_SUCCESS;

@@ -1,5 +1,7 @@
--- ardour7-lua build_session.lua SESSION_DIR SNAPSHOT PLUGIN_NAME [PARAMETER=NORMALISED]...
-local dir, snap, plugin_name = arg[1], arg[2], arg[3]
+-- ardour7-lua build_session.lua SESSION_DIR SNAPSHOT TYPE PLUGIN_NAME [PARAMETER=VALUE]...
+-- TYPE is an ARDOUR.PluginType name (LXVST, LV2). VALUE is what Ardour's parameter takes:
+-- normalised for a VST, the port's own units for an LV2 plugin.
+local dir, snap, type_name, plugin_name = arg[1], arg[2], arg[3], arg[4]
 
 local function fail(msg) print("ERROR: " .. msg) os.exit(1) end
 
@@ -9,8 +11,10 @@ local s = load_session(dir, snap)
 if not s then fail("cannot load session " .. dir) end
 
 local track = s:new_audio_track(6, 6, nil, 1, "mix", -1, ARDOUR.TrackMode.Normal, true):front()
-local proc = ARDOUR.LuaAPI.new_plugin(s, plugin_name, ARDOUR.PluginType.LXVST, "")
-if proc:isnil() then fail("no LXVST plugin named " .. plugin_name) end
+local plugin_type = ARDOUR.PluginType[type_name]
+if not plugin_type then fail("no plugin type " .. type_name) end
+local proc = ARDOUR.LuaAPI.new_plugin(s, plugin_name, plugin_type, "")
+if proc:isnil() then fail("no " .. type_name .. " plugin named " .. plugin_name) end
 if not track:add_processor_by_index(proc, 0, nil, true) then fail("plugin not inserted") end
 
 -- Panners would spread channels across outputs; bypassed, output N carries plugin output N.
@@ -23,12 +27,16 @@ for i = 0, 5 do
 end
 
 local plug = proc:to_insert():plugin(0)
-for i = 4, #arg do
+for i = 5, #arg do
   local name, value = arg[i]:match("^(.-)=(.*)$")
   local found = false
   for j = 0, plug:parameter_count() - 1 do
     if plug:parameter_is_control(j) and plug:parameter_label(j) == name then
-      ARDOUR.LuaAPI.set_processor_param(proc, j, tonumber(value))
+      -- Ardour refuses a value outside the parameter's range: a normalised level
+      -- sent to an LV2 port in dB shows here rather than in the mix.
+      if not ARDOUR.LuaAPI.set_processor_param(proc, j, tonumber(value)) then
+        fail("Ardour refused " .. arg[i])
+      end
       found = true
     end
   end

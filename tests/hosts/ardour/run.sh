@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the Linux plugin in Ardour 7 headless: Ardour's VST scanner, then a session that mixes a
-# six-channel file through it, exported, reopened and restored from the plugin's chunk alone.
+# Runs the Linux plugin in Ardour 7 headless, the VST and the LV2 edition each: Ardour's VST
+# scanner or LV2 listing, then a session that mixes a six-channel file through the plugin,
+# exported, reopened and restored from the plugin's own saved state alone.
 # Usage: tests/hosts/ardour/run.sh BUILD_DIR
 set -uo pipefail
 
@@ -8,6 +9,9 @@ build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 library=kestrivane-trimixer-linux-x86_64.so
 effect="Kestrivane_trimixer 3 stereo pa"
+bundle=kestrivane-trimixer.lv2
+lv2_name="Kestrivane_trimixer 3 stereo pairs to 1 out"
+lv2_uri=https://kestrivane.com/plugins/trimixer
 scanner=/usr/lib/ardour7/ardour-vst-scanner
 tool="python3 $here/session_tool.py"
 
@@ -22,9 +26,11 @@ trap 'exit 130' INT TERM
 
 # Ardour reads and writes its config, caches and plugin scan results here only.
 export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_CACHE_HOME=$tmp/home/.cache XDG_DATA_HOME=$tmp/home/.local/share
-export LXVST_PATH=$tmp/vst VST_PATH=$tmp/vst
-mkdir -p "$tmp/vst" "$XDG_CONFIG_HOME/ardour7/export"
+# LV2_PATH replaces Ardour's LV2 search path: it sees no other LV2 plugin.
+export LXVST_PATH=$tmp/vst VST_PATH=$tmp/vst LV2_PATH=$tmp/lv2
+mkdir -p "$tmp/vst" "$tmp/lv2" "$XDG_CONFIG_HOME/ardour7/export"
 ln -s "$build/src/$library" "$tmp/vst/$library"
+ln -s "$build/$bundle" "$tmp/lv2/$bundle"
 cp "$here/float.preset" "$XDG_CONFIG_HOME/ardour7/export/"
 
 passed=0 failed=0
@@ -70,35 +76,57 @@ scan() {
     grep -q 'n_inputs="6" n_outputs="6"' "$cache"
 }
 
-# Levels 1 and 3 at 0 dB, level 2 at -6 dB, pair 3 muted, master -3 dB: the plugin maps
-# -167..0 dB and -9..9 dB linearly onto 0..1, so these are the normalised values Ardour sends.
+# The LV2 listing needs no scan: Ardour reads the bundle's description at start-up.
+listing() {
+  lua "$here/list_plugins.lua" LV2 >"$tmp/listing" || return 1
+  cat "$tmp/listing"
+  grep -qxF "$lv2_name | $lv2_uri | Kestrivane | audio 6 in 6 out | midi 0 in 0 out" "$tmp/listing"
+}
+
+# Levels 1 and 3 at 0 dB, level 2 at -6 dB, pair 3 muted, master -3 dB.
 expect=(0 -6 0 -3 001)
-settings=("level stereo 2=0.9640719" "mute stereo 3=1" "master level=0.3333333")
+# A VST parameter is set normalised: the plugin maps -167..0 dB and -9..9 dB linearly onto 0..1.
+vst_settings=("level stereo 2=0.9640719" "mute stereo 3=1" "master level=0.3333333")
+# An LV2 control port takes the control's own units.
+lv2_settings=("level stereo 2=-6" "mute stereo 3=1" "master level=-3")
 
-sess=$tmp/session
+# Made by the first session that needs it, so that each edition's checks can run alone.
+tone() {
+  [ -f "$tmp/tone.wav" ] || run "$build/tools/trimhost/trimhost" tone "$tmp/tone.wav" --channels 6 --seconds 2
+}
+
+# make_session DIR TYPE PLUGIN_NAME SETTING...
 make_session() {
-  run "$build/tools/trimhost/trimhost" tone "$tmp/tone.wav" --channels 6 --seconds 2 &&
-    run ardour7-new_session -m 6 "$sess" mix &&
-    lua "$here/build_session.lua" "$sess" mix "$effect" "${settings[@]}" &&
-    $tool add-audio "$sess/mix.ardour" mix "$tmp/tone.wav"
+  local dir=$1
+  shift
+  tone && run ardour7-new_session -m 6 "$dir" mix &&
+    lua "$here/build_session.lua" "$dir" mix "$@" &&
+    $tool add-audio "$dir/mix.ardour" mix "$tmp/tone.wav"
 }
 
-# export_and_compare SNAPSHOT NAME [SAVE_AS]
+# export_and_compare DIR SNAPSHOT NAME [SAVE_AS]
 export_and_compare() {
-  lua "$here/export_session.lua" "$sess" "$1" "$tmp/out" "$2" ${3:+"$3"} &&
-    $tool compare "$tmp/tone.wav" "$tmp/out/$2.wav" "${expect[@]}"
+  lua "$here/export_session.lua" "$1" "$2" "$tmp/out" "$3" ${4:+"$4"} &&
+    $tool compare "$tmp/tone.wav" "$tmp/out/$3.wav" "${expect[@]}"
 }
 
-chunk_session() {
-  cp "$sess/reopened.ardour" "$sess/chunk.ardour" && $tool chunk-only "$sess/chunk.ardour" &&
-    export_and_compare chunk chunk
+# state_session DIR NAME: the reopened session with the plugin's parameter values dropped.
+state_session() {
+  cp "$1/reopened.ardour" "$1/state.ardour" && $tool state-only "$1/state.ardour" &&
+    export_and_compare "$1" state "$2"
 }
 
+vst=$tmp/vst-session lv2=$tmp/lv2-session
 check "scanner reports name, vendor, 6 inputs, 6 outputs" scan
-check "session with the plugin on a 6-channel track" make_session
-check "export matches the mix (level 2 -6 dB, pair 3 muted, master -3 dB)" export_and_compare mix first reopened
-check "reopened session sounds the same" export_and_compare reopened second
-check "session restored from the plugin chunk alone sounds the same" chunk_session
+check "session with the plugin on a 6-channel track" make_session "$vst" LXVST "$effect" "${vst_settings[@]}"
+check "export matches the mix (level 2 -6 dB, pair 3 muted, master -3 dB)" export_and_compare "$vst" mix vst-first reopened
+check "reopened session sounds the same" export_and_compare "$vst" reopened vst-second
+check "session restored from the plugin chunk alone sounds the same" state_session "$vst" vst-chunk
+check "LV2: Ardour lists name, URI, maker, 6 audio inputs, 6 audio outputs" listing
+check "LV2: session with the plugin on a 6-channel track, ports set in dB" make_session "$lv2" LV2 "$lv2_name" "${lv2_settings[@]}"
+check "LV2: export matches the mix (level 2 -6 dB, pair 3 muted, master -3 dB)" export_and_compare "$lv2" mix lv2-first reopened
+check "LV2: reopened session sounds the same" export_and_compare "$lv2" reopened lv2-second
+check "LV2: session restored from the plugin state alone (ports at defaults) sounds the same" state_session "$lv2" lv2-state
 
 echo "ardour: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

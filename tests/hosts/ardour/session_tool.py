@@ -2,7 +2,7 @@
 """Edits the session files the Ardour test makes and checks what Ardour exported.
 
   session_tool.py add-audio SESSION.ardour TRACK WAV   put WAV (copied into the session) on TRACK at 0
-  session_tool.py chunk-only SESSION.ardour           drop the plugin's parameter values, keep its chunk
+  session_tool.py state-only SESSION.ardour           drop the plugin's parameter values, keep its state
   session_tool.py compare INPUT.wav EXPORT.wav DB1 DB2 DB3 MASTER_DB MUTES
 """
 import math
@@ -100,23 +100,44 @@ def add_audio(session_file, track, wav):
     tree.write(session_file, encoding="UTF-8", xml_declaration=True)
 
 
-def chunk_only(session_file):
+def state_only(session_file):
+    """Drops the plugin's parameter values so that only its own saved state can restore it:
+    a VST's chunk (kept inline), an LV2 plugin's state (a state.ttl under plugins/)."""
     tree = ET.parse(session_file)
+    session_dir = os.path.dirname(os.path.abspath(session_file))
     removed = 0
+    found = False
     for proc in tree.getroot().iter("Processor"):
-        if proc.get("type") != "lxvst":
+        kind = proc.get("type")
+        if kind not in ("lxvst", "lv2"):
             continue
-        state = proc.find("lxvst")
-        if state is None or state.find("chunk") is None:
-            raise SystemExit("no chunk in the saved plugin state")
+        found = True
+        state = proc.find(kind)
+        if state is None:
+            raise SystemExit("no %s state in the saved plugin" % kind)
+        if kind == "lxvst":
+            if state.find("chunk") is None:
+                raise SystemExit("no chunk in the saved plugin state")
+            keep = ("chunk",)
+        else:
+            ttl = os.path.join(session_dir, "plugins", proc.get("id"), state.get("state-dir", ""),
+                               "state.ttl")
+            if not state.get("state-dir") or not os.path.isfile(ttl):
+                raise SystemExit("no saved LV2 state for the plugin (%s)" % ttl)
+            with open(ttl, encoding="utf-8") as f:
+                if "#chunk>" not in f.read():
+                    raise SystemExit("no chunk property in " + ttl)
+            keep = ()  # its children are the <Port> values; state-dir, an attribute, stays
         for element in list(proc):
             if element.tag in ("Controllable", "Automation"):
                 proc.remove(element)
                 removed += 1
         for element in list(state):
-            if element.tag != "chunk":
+            if element.tag not in keep:
                 state.remove(element)
                 removed += 1
+    if not found:
+        raise SystemExit("no plugin in the session")
     if removed == 0:
         raise SystemExit("no parameter values found to remove")
     tree.write(session_file, encoding="UTF-8", xml_declaration=True)
@@ -146,8 +167,8 @@ if __name__ == "__main__":
     cmd, rest = sys.argv[1], sys.argv[2:]
     if cmd == "add-audio":
         add_audio(*rest)
-    elif cmd == "chunk-only":
-        chunk_only(*rest)
+    elif cmd == "state-only":
+        state_only(*rest)
     elif cmd == "compare":
         sys.exit(compare(*rest))
     else:
