@@ -44,15 +44,7 @@ export HOME=$work/home WINEPREFIX=$prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" XDG_RUNTIME_DIR=$work/home
 mkdir -p "$HOME/lmms"
 
-cat >"$work/lmmsrc.xml" <<CONF
-<?xml version="1.0"?>
-<!DOCTYPE lmms-config-file>
-<lmms version="1.2.2">
-  <app configured="1" nomsgaftersetup="1" nommpz="1"/>
-  <mixer audiodev="Dummy (no sound output)" mididev="Dummy MIDI driver"/>
-  <paths workingdir="$HOME/lmms/" vstdir="$work/vst/"/>
-</lmms>
-CONF
+python3 "$check" config "$work/lmmsrc.xml" "$HOME/lmms" "$work/vst"
 timeout 120 wineboot --init >/dev/null 2>&1
 python3 "$check" tone "$work/tone.wav"
 # The effect rack labels a plugin by its path as the project gives it; one

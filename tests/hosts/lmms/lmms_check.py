@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the inputs of the LMMS host test and checks its renders.
 
+lmms_check.py config OUT WORKING_DIR [VST_DIR]  LMMS settings: dummy audio, no first-run dialogs
 lmms_check.py tone FILE                      2 s stereo float test file, 44.1 kHz
 lmms_check.py project OUT SAMPLE [DLL [chunk V1,V2,..|params N1,N2,..]]
 lmms_check.py info A
@@ -20,6 +21,15 @@ RATE = 44100
 PARAM_NAMES = ['level stereo 1', 'level stereo 2', 'level stereo 3',
                'mute stereo 1', 'mute stereo 2', 'mute stereo 3',
                'master level', 'busses silent a']
+
+
+def write_config(out, working_dir, vst_dir=None):
+    vst = ' vstdir=%s' % quoteattr(vst_dir + '/') if vst_dir else ''
+    with open(out, 'w') as f:
+        f.write('<?xml version="1.0"?>\n<!DOCTYPE lmms-config-file>\n<lmms version="1.2.2">\n'
+                '  <app configured="1" nomsgaftersetup="1" nommpz="1"/>\n'
+                '  <mixer audiodev="Dummy (no sound output)" mididev="Dummy MIDI driver"/>\n'
+                '  <paths workingdir=%s%s/>\n</lmms>\n' % (quoteattr(working_dir + '/'), vst))
 
 
 def write_tone(path):
@@ -138,6 +148,9 @@ def mismatch(a, b, gain, tol):
 
 def main(argv):
     cmd, args = argv[1], argv[2:]
+    if cmd == 'config':
+        write_config(*args)
+        return 0
     if cmd == 'tone':
         write_tone(args[0])
         return 0

@@ -65,15 +65,7 @@ if [ ! -s "$work/display" ]; then
 fi
 export DISPLAY=:$(head -1 "$work/display")
 
-cat > "$work/lmmsrc.xml" <<CONF
-<?xml version="1.0"?>
-<!DOCTYPE lmms-config-file>
-<lmms version="1.2.2">
-  <app configured="1" nomsgaftersetup="1" nommpz="1"/>
-  <mixer audiodev="Dummy (no sound output)" mididev="Dummy MIDI driver"/>
-  <paths workingdir="$work/home/lmms/"/>
-</lmms>
-CONF
+$check config "$work/lmmsrc.xml" "$work/home/lmms"
 
 timeout "$limit" wineboot --init >"$work/wineboot.log" 2>&1
 report $? "wine prefix created"
