@@ -30,8 +30,7 @@ const LV2_URID_Map* mapOf(const LV2_Feature* const* features) {
 
 // The host's nominal block length, or its largest one when it names no
 // nominal length; the fallback when it gives neither.
-std::int32_t blockSizeOf(const LV2_Feature* const* features) {
-  const LV2_URID_Map* map = mapOf(features);
+std::int32_t blockSizeOf(const LV2_Feature* const* features, const LV2_URID_Map* map) {
   const auto* options =
       static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options));
   if (options == nullptr || map == nullptr) return kFallbackBlockSize;
@@ -73,13 +72,17 @@ CQuobe* shellCreate(void* effect, const EffectCallbacks& callbacks, const HostSe
 
 CQuobe::CQuobe(void* effect, const EffectCallbacks& callbacks, const HostSetup& host,
                std::vector<ControlRange> controls)
+    : CQuobe(effect, callbacks, host, mapOf(host.features), std::move(controls)) {}
+
+CQuobe::CQuobe(void* effect, const EffectCallbacks& callbacks, const HostSetup& host,
+               const LV2_URID_Map* map, std::vector<ControlRange> controls)
     : effect_(effect),
       callbacks_(callbacks),
       sampleRate_(host.sampleRate),
-      blockSize_(blockSizeOf(host.features)),
-      stateKey_(mapped(mapOf(host.features), host.pluginUri + "#chunk")),
-      chunkType_(mapped(mapOf(host.features), LV2_ATOM__Chunk)),
-      time_(mapOf(host.features)),
+      blockSize_(blockSizeOf(host.features, map)),
+      stateKey_(mapped(map, host.pluginUri + "#chunk")),
+      chunkType_(mapped(map, LV2_ATOM__Chunk)),
+      time_(map),
       controls_(std::move(controls)),
       controlPorts_(controls_.size(), nullptr) {
   callEvent(callbacks_.onCreate);

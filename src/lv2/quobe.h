@@ -64,6 +64,10 @@ class CQuobe {
   LV2_State_Status restoreState(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
  private:
+  // The host's URID map (null when it gives none), found once for all that
+  // needs it.
+  CQuobe(void* effect, const EffectCallbacks& callbacks, const HostSetup& host,
+         const LV2_URID_Map* map, std::vector<ControlRange> controls);
   void callEvent(EffectCallbacks::Event slot);
   void sendControlChanges();
   bool audioConnected() const;
