@@ -1,22 +1,45 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need on a Debian machine.
-# Safe to run again: packages already present are not fetched a second time.
+# Installs on a Debian machine what a piece of work needs, by profile:
+#
+#   build   compilers and libraries: the plugin, trimhost, and the linux
+#           preset configured with its tests (what tools/run-demo.sh needs)
+#   tests   what the test command runs besides: clang and its sanitizer
+#           runtimes, valgrind, both mingw-w64 toolchains, wine (32-bit wine
+#           is an i386 package), other makers' plugins, the LV2 tools
+#   hosts   the real hosts: Ardour, LMMS with its wine-hosted VST server
+#           (i386 only), Xvfb, strace and gdb
+#
+#   tools/install-build-deps.sh [PROFILE...]   # all three by default
+#
+# Safe to run again: packages already present are not fetched a second time,
+# and apt's lists are refreshed only when something is missing.
 set -euo pipefail
 
-native_packages=(
-  build-essential cmake ninja-build pkg-config
+build_packages=(
+  build-essential cmake ninja-build pkg-config python3
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev valgrind
+  libsndfile1-dev libcli11-dev nlohmann-json3-dev lv2-dev liblilv-dev
+)
+tests_packages=(
+  clang libclang-rt-14-dev valgrind clang-format
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libsndfile1-dev libcli11-dev nlohmann-json3-dev
-  dpf-plugins-vst lsp-plugins-vst parallel
-  clang-format python3 ardour xvfb strace
-  lv2-dev liblilv-dev lilv-utils sordi
+  wine wine64 wine32:i386
+  dpf-plugins-vst lsp-plugins-vst parallel lilv-utils sordi
 )
-# LMMS has its wine-hosted VST server only in the i386 build.
-i386_packages=(wine32:i386 lmms:i386 lmms-vst-server:i386)
-wine_packages=(wine wine64)
+hosts_packages=(ardour xvfb strace gdb lmms:i386 lmms-vst-server:i386)
+
+profiles=("$@")
+[ "${#profiles[@]}" -gt 0 ] || profiles=(build tests hosts)
+wanted=()
+for profile in "${profiles[@]}"; do
+  case $profile in
+    build) wanted+=("${build_packages[@]}") ;;
+    tests) wanted+=("${tests_packages[@]}") ;;
+    hosts) wanted+=("${hosts_packages[@]}") ;;
+    *) echo "install-build-deps: unknown profile '$profile'; choose from build, tests, hosts" >&2; exit 2 ;;
+  esac
+done
 
 missing() {
   local pkg
@@ -29,16 +52,14 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  as_root dpkg --add-architecture i386
-  need_update=1
-fi
+mapfile -t todo < <(missing "${wanted[@]}")
+[ "${#todo[@]}" -gt 0 ] || exit 0
 
-mapfile -t todo < <(missing "${native_packages[@]}" "${i386_packages[@]}" "${wine_packages[@]}")
-if [ "${#todo[@]}" -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  as_root apt-get update -qq
-  as_root apt-get install -y -qq --no-install-recommends "${todo[@]}"
-elif [ "${need_update:-0}" -eq 1 ]; then
-  as_root apt-get update -qq
+# An i386 package needs the architecture, and apt's lists then need refreshing.
+if printf '%s\n' "${todo[@]}" | grep -q ':i386$' &&
+  ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
 fi
+export DEBIAN_FRONTEND=noninteractive
+as_root apt-get update -qq
+as_root apt-get install -y -qq --no-install-recommends "${todo[@]}"

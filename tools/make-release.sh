@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/release-packages.sh
 
-tools/install-build-deps.sh
+# The Windows DLLs need the mingw-w64 toolchains of the tests profile.
+tools/install-build-deps.sh build tests
 
 for package in "${release_packages[@]}"; do
   read -r _ preset _ bundle <<<"$package"

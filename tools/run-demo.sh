@@ -12,7 +12,7 @@ input=${1:+$(realpath "$1")}
 output=${2:+$(realpath -m "$2")}
 cd "$(dirname "$0")/.."
 
-tools/install-build-deps.sh >/dev/null
+tools/install-build-deps.sh build >/dev/null
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target trimhost trimixer_plugin >/dev/null
 

@@ -19,7 +19,8 @@
 # (tools/ctest-totals.py), release's and format's from their scripts' summary
 # lines. A preset that does not configure or build, runs no test, or whose
 # ctest fails with no test failing counts one failure more. Ends with
-# "all: N passed, M failed, K skipped" and exits non-zero when anything failed.
+# "all: N passed, M failed, K skipped" and exits non-zero when anything failed;
+# each step's seconds follow its totals, and all of them precede that line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=tools/summary-line.sh
@@ -35,7 +36,10 @@ for step in "${steps[@]}"; do
   esac
 done
 
-tools/install-build-deps.sh
+profiles=(build tests)
+case " ${steps[*]} " in *" hosts "*) profiles+=(hosts) ;; esac
+tools/install-build-deps.sh "${profiles[@]}"
+install_seconds=$SECONDS
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -93,7 +97,10 @@ run_check() {
   failed=$((failed + check_failed))
 }
 
+# The seconds each step took, in order, for the closing lines.
+times=("install ${install_seconds}s")
 for step in "${steps[@]}"; do
+  step_start=$SECONDS
   case $step in
     release)
       echo "== release packages"
@@ -113,7 +120,11 @@ for step in "${steps[@]}"; do
       ;;
     *) run_preset "$step" ;;
   esac
+  times+=("$step $((SECONDS - step_start))s")
+  echo "== $step took $((SECONDS - step_start)) s"
 done
+
+echo "times: ${times[*]/%/,} whole ${SECONDS}s"
 
 echo "all: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ] && exit "$status"
