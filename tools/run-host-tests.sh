@@ -13,6 +13,8 @@ root=$PWD
 . tools/summary-line.sh
 hosts=("$@")
 [ "${#hosts[@]}" -gt 0 ] || hosts=(ardour lmms)
+# The win32 preset's toolchain and wine come with the tests profile.
+tools/install-build-deps.sh build tests hosts
 
 # build PRESET TARGET...: the preset's build tree with these targets in it.
 build() {
@@ -45,7 +47,7 @@ run_host() {
 for host in "${hosts[@]}"; do
   case $host in
     ardour)
-      build linux trimixer_plugin trimixer_lv2 trimhost
+      build linux trimixer_plugin trimixer_lv2 trimhost broken_plugin_crashing
       run_host ardour tests/hosts/ardour/run.sh "$root/build/linux"
       ;;
     lmms)

@@ -62,7 +62,7 @@ new_session() { rm -rf "$work/session" && run ardour7-new_session -m 6 "$work/se
 twice run env LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst-scanner -f "$work/vst/$library"
 twice new_session
 # Level 2 at -6 dB, pair 3 muted, master at -3 dB, so the editor shows values other than defaults.
-twice run ardour7-lua "$tests/build_session.lua" "$work/session" mix "$effect" \
+twice run ardour7-lua "$tests/build_session.lua" "$work/session" mix LXVST "$effect" \
   "level stereo 2=0.9640719" "mute stereo 3=1" "master level=0.3333333"
 
 # Ardour reopens the mixer tab and the plugin windows a session saved as

@@ -1,12 +1,11 @@
 -- ardour7-lua build_session.lua SESSION_DIR SNAPSHOT TYPE PLUGIN_NAME [PARAMETER=VALUE]...
 -- TYPE is an ARDOUR.PluginType name (LXVST, LV2). VALUE is what Ardour's parameter takes:
 -- normalised for a VST, the port's own units for an LV2 plugin.
+
+dofile(debug.getinfo(1, "S").source:match("^@(.*/)") .. "headless.lua")
 local dir, snap, type_name, plugin_name = arg[1], arg[2], arg[3], arg[4]
 
-local function fail(msg) print("ERROR: " .. msg) os.exit(1) end
-
-AudioEngine:set_backend("None (Dummy)", "", "")
-AudioEngine:start(false)
+start_engine()
 local s = load_session(dir, snap)
 if not s then fail("cannot load session " .. dir) end
 
@@ -45,6 +44,4 @@ end
 
 s:save_state("", false, false, false)
 print("saved " .. dir)
--- Ardour 7.3's headless interpreter often crashes in its own session teardown,
--- with no plugin in the session as well: the work is saved, so leave without it.
-os.exit(0, false)
+leave(0)

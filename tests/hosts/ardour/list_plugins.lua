@@ -1,11 +1,12 @@
 -- ardour7-lua list_plugins.lua TYPE
 -- Ardour's own plugin listing for one ARDOUR.PluginType name (e.g. LV2), a line a plugin:
 -- NAME | ID | MAKER | audio IN in OUT out | midi IN in OUT out
-local plugin_type = ARDOUR.PluginType[arg[1]]
-if not plugin_type then print("ERROR: no plugin type " .. tostring(arg[1])) os.exit(1) end
 
-AudioEngine:set_backend("None (Dummy)", "", "")
-AudioEngine:start(false)
+dofile(debug.getinfo(1, "S").source:match("^@(.*/)") .. "headless.lua")
+local plugin_type = ARDOUR.PluginType[arg[1]]
+if not plugin_type then fail("no plugin type " .. tostring(arg[1])) end
+
+start_engine()
 for info in ARDOUR.LuaAPI.list_plugins():iter() do
   if info.type == plugin_type then
     print(string.format("%s | %s | %s | audio %d in %d out | midi %d in %d out", info.name,
@@ -13,5 +14,4 @@ for info in ARDOUR.LuaAPI.list_plugins():iter() do
       info.n_inputs:n_midi(), info.n_outputs:n_midi()))
   end
 end
--- As in build_session.lua: leave without the teardown that crashes.
-os.exit(0, false)
+leave(0)
