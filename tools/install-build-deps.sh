@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs on a Debian machine what a piece of work needs, by profile:
 #
-#   build   compilers and libraries: the plugin, trimhost, and the linux
-#           preset configured with its tests (what tools/run-demo.sh needs)
-#   tests   what the test command runs besides: clang and its sanitizer
-#           runtimes, valgrind, both mingw-w64 toolchains, wine (32-bit wine
-#           is an i386 package), other makers' plugins, the LV2 tools
+#   build   compilers and libraries for the plugin, its LV2 edition and
+#           trimhost (what tools/run-demo.sh needs)
+#   tests   what the test command builds and runs besides: GoogleTest, Google
+#           Benchmark and lilv, clang and its sanitizer runtimes, valgrind,
+#           both mingw-w64 toolchains, wine (32-bit wine is an i386 package),
+#           other makers' plugins, the LV2 tools
 #   hosts   the real hosts: Ardour, LMMS with its wine-hosted VST server
 #           (i386 only), Xvfb, strace and gdb
 #
@@ -16,11 +17,11 @@
 set -euo pipefail
 
 build_packages=(
-  build-essential cmake ninja-build pkg-config python3
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev libcli11-dev nlohmann-json3-dev lv2-dev liblilv-dev
+  build-essential cmake ninja-build pkg-config
+  libsndfile1-dev libcli11-dev nlohmann-json3-dev lv2-dev
 )
 tests_packages=(
+  python3 googletest libgtest-dev libgmock-dev libbenchmark-dev liblilv-dev
   clang libclang-rt-14-dev valgrind clang-format
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

@@ -6,19 +6,20 @@
 #   tools/run-demo.sh [INPUT [OUTPUT]]
 #
 # Without INPUT a two-second test file with a tone of its own on each of six
-# channels is made; OUTPUT defaults to build/linux/demo/stereo-mix.wav.
+# channels is made; OUTPUT defaults to build/demo/output/stereo-mix.wav. The
+# build is the demo preset: the plugin and trimhost alone, without the tests.
 set -euo pipefail
 input=${1:+$(realpath "$1")}
 output=${2:+$(realpath -m "$2")}
 cd "$(dirname "$0")/.."
 
 tools/install-build-deps.sh build >/dev/null
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target trimhost trimixer_plugin >/dev/null
+cmake --preset demo >/dev/null
+cmake --build --preset demo >/dev/null
 
-trimhost=build/linux/tools/trimhost/trimhost
-plugin=build/linux/src/kestrivane-trimixer-linux-x86_64.so
-work=build/linux/demo
+trimhost=build/demo/tools/trimhost/trimhost
+plugin=build/demo/src/kestrivane-trimixer-linux-x86_64.so
+work=build/demo/output
 mkdir -p "$work"
 if [ -z "$input" ]; then
   input=$work/six-channels.wav
