@@ -30,7 +30,9 @@ for run in $(seq "$runs"); do
   status=0
   tools/run-host-tests.sh "$@" >"$log" 2>&1 || status=$?
   stop_hog
-  crashes=$(grep -E '^ +crash' "$log")
+  # The crashes before the check with the deliberately crashing plugin, whose
+  # own are expected.
+  crashes=$(awk '/a plugin that crashes in its processing/ {exit} /^ +crash/' "$log")
   if [ "$status" -eq 0 ]; then
     outcome=passed passed=$((passed + 1))
   else
