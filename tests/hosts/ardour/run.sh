@@ -97,11 +97,12 @@ under_gdb() {
 }
 
 run() {
-  local attempt=1 rc=0 crash where
+  local attempt=1 rc=0 crash where step=${1##*/}
+  [ "$step" != ardour7-lua ] || step=${2##*/}
   : >"$tmp/gdb.log"
   run_once "$@" || rc=$?
   while crashed "$rc"; do
-    crash="attempt $attempt of $attempts ended by signal $((rc - 128)) (SIG$(kill -l "$rc"))"
+    crash="$step, attempt $attempt of $attempts, ended by signal $((rc - 128)) (SIG$(kill -l "$rc"))"
     if frames_in_plugin >/dev/null; then
       echo "the plugin crashed Ardour: $crash at $(frames_in_plugin | head -1)" >>"$notes"
       return "$rc"
