@@ -28,7 +28,7 @@ tests_packages=(
   wine wine64 wine32:i386
   dpf-plugins-vst lsp-plugins-vst parallel lilv-utils sordi
 )
-hosts_packages=(ardour xvfb strace gdb lmms:i386 lmms-vst-server:i386)
+hosts_packages=(ardour xvfb x11-utils strace gdb lmms:i386 lmms-vst-server:i386)
 
 profiles=("$@")
 [ "${#profiles[@]}" -gt 0 ] || profiles=(build tests hosts)

@@ -31,7 +31,7 @@ ours() {
   local env pid
   for env in /proc/[0-9]*/environ; do
     pid=${env#/proc/}; pid=${pid%/environ}
-    [ "$pid" = $$ ] && continue
+    [ "$pid" = $$ ] || [ "$pid" = "$BASHPID" ] && continue
     tr '\0' '\n' 2>/dev/null < "$env" | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
   done
 }
@@ -71,6 +71,17 @@ timeout "$limit" wineboot --init >"$work/wineboot.log" 2>&1
 report $? "wine prefix created"
 $check tone "$work/tone.wav"
 
+# What was left running when a render hung, and whether the display still
+# answered: the processes this script started, with their state and the
+# kernel function they wait in.
+hang_report() {
+  local pids
+  pids=$(ours | paste -sd,)
+  [ -z "$pids" ] || ps -o pid=,stat=,wchan:22=,etime=,args= -p "$pids" | cut -c1-150 | sed 's/^/     /'
+  kill -0 "$xvfb_pid" 2>/dev/null && xdpyinfo >/dev/null 2>&1 ||
+    echo "     the display :${DISPLAY#:} no longer answers"
+}
+
 # render NAME [DLL [chunk|params VALUES]]: leaves NAME.wav and NAME.log; with
 # TRACE set also NAME.trace, what LMMS's processes wrote to each other. The
 # plugin's effect name reaches LMMS only that way: its rack shows it in a
@@ -84,6 +95,9 @@ render() {
     -o "$work/$name.wav" -f wav -a -s 44100 -i linear >"$work/$name.log" 2>&1
   local rc=$?
   if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
+    local report
+    report=$(hang_report)
+    [ -z "$report" ] || printf '%s\n' "$report" | tee -a "$work/$name.log"
     echo "render $name hung: killed after ${limit}s" >>"$work/$name.log"
     # A hung render can leave its VST server behind; the next render must
     # not share it.
