@@ -1,7 +1,8 @@
-# Sourced by gdb after `run` (gdb -batch -ex run -x crash_report.py --args PROGRAM ...):
-# ends gdb with the status the program would have had, and for a crash first
-# prints the crashing thread's frames, a line each: "frame N LIBRARY FUNCTION",
-# so that the caller can tell a crash in a plugin from one in the host.
+# Sourced by gdb after `run` (gdb -batch -ex run -x crash_report.py --args PROGRAM ...),
+# or on a core file (gdb -batch -x crash_report.py PROGRAM CORE): ends gdb with
+# the status the program would have had, and for a crash first prints the
+# crashing thread's frames, a line each: "frame N LIBRARY FUNCTION", so that
+# the caller can tell a crash in a plugin from one in the host.
 import gdb
 
 try:
@@ -18,5 +19,6 @@ while frame is not None and number < 40:
     print("frame %d %s %s" % (number, library, frame.name() or "??"))
     frame = frame.older()
     number += 1
-gdb.execute("kill")
+if gdb.selected_inferior().connection.type != "core":
+    gdb.execute("kill")
 gdb.execute("quit %d" % (128 + signal))

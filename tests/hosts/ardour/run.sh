@@ -46,9 +46,13 @@ check() {
   sed 's/^/     /' "$notes"
 }
 
-# Own process group, so cleanup can end Ardour and anything it started.
+# Own process group, so cleanup can end Ardour and anything it started. It
+# runs in a folder of its own with core files allowed, so that a crash leaves
+# its core there where the system writes cores to the crashing program's
+# folder (core_pattern "core").
 run_once() {
-  setsid timeout 120 "$@" &
+  rm -f "$cores"/core*
+  (cd "$cores" && ulimit -c unlimited && exec setsid timeout 120 "$@") &
   child=$!
   wait "$child"; local rc=$?
   child=
@@ -58,13 +62,16 @@ run_once() {
 # Ardour 7.3's headless programs crash now and then in Ardour's own code,
 # more often on a busy machine (docs/tested-hosts.md has the figures). A step
 # that ends in a crash runs again under gdb, at most attempts times in all,
-# and each crash is shown with its signal and where it happened. A crash with
-# a plugin of ours on its stack (a library of the build tree, or from a plugin
-# folder of the test's) fails the step at once: a plugin that crashes the
-# host fails every run.
+# and each crash is shown with its signal and where it happened: from gdb, or
+# for the first attempt from its core file. A crash with a plugin of ours on
+# its stack (a library of the build tree, or from a plugin folder of the
+# test's) fails the step at once: a plugin that crashes the host fails every
+# run, even when it crashes only now and then.
 attempts=4
 crash_signals=" 4 6 7 8 11 "
 notes=$tmp/notes
+cores=$tmp/cores
+mkdir -p "$cores"
 retries=0
 
 crashed() { [ "$1" -gt 128 ] && [[ $crash_signals == *" $(($1 - 128)) "* ]]; }
@@ -76,6 +83,17 @@ frames_in_plugin() { grep -E "^frame [0-9]+ ($tmp/|$build/)" "$tmp/gdb.log"; }
 crash_site() {
   { grep -E '^frame [0-9]+ ' "$tmp/gdb.log" | grep -vE ' /\S*/lib(c|stdc\+\+)\.so'
     grep -E '^frame [0-9]+ ' "$tmp/gdb.log"; } | head -1 | cut -d' ' -f3-
+}
+
+# The crashing thread's frames from the core file the last attempt left, in
+# gdb.log; the program is the first file mapped into it.
+read_core() {
+  local core program
+  core=$(ls "$cores"/core* 2>/dev/null | head -1)
+  [ -n "$core" ] || return 0
+  program=$(gdb -q -batch -c "$core" -ex 'info proc mappings' 2>/dev/null | awk '$5 ~ /^\// {print $5; exit}')
+  gdb -q -batch -x "$here/crash_report.py" "$program" "$core" >"$tmp/gdb.log" 2>&1
+  rm -f "$cores"/core*
 }
 
 # under_gdb PROGRAM ARG...: the program's output and gdb's, kept in gdb.log too.
@@ -101,6 +119,7 @@ run() {
   [ "$step" != ardour7-lua ] || step=${2##*/}
   : >"$tmp/gdb.log"
   run_once "$@" || rc=$?
+  read_core
   while crashed "$rc"; do
     crash="$step, attempt $attempt of $attempts, ended by signal $((rc - 128)) (SIG$(kill -l "$rc"))"
     if frames_in_plugin >/dev/null; then
@@ -111,7 +130,7 @@ run() {
     if [ -n "$where" ]; then
       echo "crash in Ardour's own code: $crash at $where" >>"$notes"
     else
-      echo "crash: $crash" >>"$notes"
+      echo "crash: $crash, where unknown (no core file)" >>"$notes"
     fi
     [ "$attempt" -lt "$attempts" ] || return "$rc"
     retries=$((retries + 1)) attempt=$((attempt + 1)) rc=0
@@ -177,7 +196,8 @@ state_session() {
 }
 
 # A plugin that writes through a null pointer in its processing, in a session
-# as ours is: its export must fail, with the crash found in the plugin. Were it
+# as ours is: building or exporting it must fail, with the crash found in the
+# plugin (the session's engine runs the plugin while it is built). Were it
 # taken for one of Ardour's own and run again until it passed, a crash of ours
 # would pass too. It gets a plugin folder and scan cache of its own, as Ardour
 # keeps one plugin per unique ID and it shares ours (0); Ardour names it after
@@ -187,8 +207,8 @@ crash_found_in_plugin() (
   export LXVST_PATH=$tmp/crashing XDG_CACHE_HOME=$tmp/crashing/cache
   mkdir -p "$LXVST_PATH" && ln -s "$build/tests/trimhost/$crashing.so" "$LXVST_PATH/" &&
     LD_LIBRARY_PATH=/usr/lib/ardour7 run "$scanner" -f "$LXVST_PATH/$crashing.so" || return 1
-  make_session "$tmp/crash-session" LXVST "$crashing" || return 1
-  ! lua "$here/export_session.lua" "$tmp/crash-session" mix "$tmp/out" crashing &&
+  ! { make_session "$tmp/crash-session" LXVST "$crashing" &&
+    lua "$here/export_session.lua" "$tmp/crash-session" mix "$tmp/out" crashing; } &&
     grep -q '^the plugin crashed Ardour' "$notes"
 )
 
