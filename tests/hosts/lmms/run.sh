@@ -20,7 +20,7 @@ check="python3 $here/lmms_check.py"
 passed=0
 failed=0
 
-rm -rf "$work/wineprefix" "$work/home" "$work"/*.mmp "$work"/*.wav "$work"/*.log "$work"/*.trace
+rm -rf "$work/wineprefix" "$work/home" "$work/display" "$work"/*.mmp "$work"/*.wav "$work"/*.log "$work"/*.trace
 mkdir -p "$work/home/lmms"
 export HOME=$work/home WINEPREFIX=$work/wineprefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" XDG_RUNTIME_DIR=$work/home
@@ -56,11 +56,12 @@ report() {
 }
 
 # The VST server opens its editor window even when rendering; without a
-# display it spins forever.
+# display it spins forever. Xvfb writes its display number, a line, once it
+# is ready; the file is new, so that no earlier run's number is taken for it.
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-if [ ! -s "$work/display" ]; then
+for _ in $(seq 100); do grep -qx '[0-9]\+' "$work/display" 2>/dev/null && break; sleep 0.1; done
+if ! grep -qx '[0-9]\+' "$work/display" 2>/dev/null; then
   echo "FAIL Xvfb did not start"; echo "lmms: 0 passed, 1 failed"; exit 1
 fi
 export DISPLAY=:$(head -1 "$work/display")
