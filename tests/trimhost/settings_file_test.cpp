@@ -1,6 +1,9 @@
 // trimhost params and --set-file: a plugin's parameters written as a
 // settings file and read back to the same state, the order in which the
 // settings apply, and files refused naming their line.
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -91,6 +94,25 @@ TEST_F(SettingsFileTest, ARefusedLineIsNamedByFileAndLine) {
       run({"preset", "save", trimixer(), path("settings.txt"), "--set-file", path("settings.txt")});
   EXPECT_EQ(overwriting.status, 2);
   EXPECT_NE(overwriting.err.find("is the same file as --set-file"), std::string::npos);
+
+  const ToolRun empty = run({"params", trimixer(), "--set-file", write("empty.txt", "")});
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_NE(empty.err.find("warning: the settings file " + path("empty.txt") + " sets nothing"),
+            std::string::npos)
+      << empty.err;
+  // The shell empties the file it sends standard output to before the tool
+  // starts: refused, rather than read as a file that sets nothing.
+  const std::string file = write("m.txt", "level stereo 1=-6\n");
+  const std::string command = "'" + pathFromEnvironment("TRIMHOST") + "' params '" + trimixer() +
+                              "' --set-file '" + file + "' >'" + file + "' 2>'" + path("err") + "'";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  std::stringstream err;
+  err << std::ifstream(path("err")).rdbuf();
+  EXPECT_NE(err.str().find("standard output goes to the settings file " + file +
+                           ", which the shell emptied"),
+            std::string::npos)
+      << err.str();
 }
 
 }  // namespace

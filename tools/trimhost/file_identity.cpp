@@ -1,6 +1,7 @@
 #include "file_identity.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -34,7 +35,20 @@ Identity identityOf(const std::string& path) {
 
 }  // namespace
 
+void refuseInputAsStandardOutput(const NamedFile& input) {
+  struct stat output {};
+  if (input.path.empty() || ::fstat(STDOUT_FILENO, &output) != 0 || !S_ISREG(output.st_mode))
+    return;
+  if (identityOf(input.path) == Identity{std::make_pair(output.st_dev, output.st_ino), ""}) {
+    throw ToolError(ExitStatus::Usage,
+                    "standard output goes to " + input.role + " " + input.path +
+                        ", which the shell emptied before it could be read; send the output to "
+                        "another file");
+  }
+}
+
 void refuseOverlaps(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs) {
+  for (const NamedFile& input : inputs) refuseInputAsStandardOutput(input);
   for (std::size_t index = 0; index < outputs.size(); ++index) {
     const NamedFile& output = outputs[index];
     if (output.path.empty() || namesStandardOutput(output.path)) continue;

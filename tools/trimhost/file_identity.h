@@ -13,5 +13,10 @@ struct NamedFile {
 // Compares by device and inode, so that other spellings, hard links and
 // symlinks are caught too; outputs that do not exist yet by their resolved
 // path. Standard output ("-") is never compared. Throws ToolError
-// (ExitStatus::Usage) for the first output that is an input or another output.
+// (ExitStatus::Usage) for the first output that is an input or another
+// output, and for standard output redirected into an input.
 void refuseOverlaps(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs);
+
+// Throws ToolError (ExitStatus::Usage) when standard output is redirected
+// into this input: the shell has emptied it before the tool could read it.
+void refuseInputAsStandardOutput(const NamedFile& input);

@@ -103,6 +103,9 @@ std::string currentSettings(PluginSession& session) {
 }
 
 void runParams(const std::string& pluginPath, const PluginSettings& settings) {
+  std::vector<NamedFile> inputs = settingsInputs(settings);
+  inputs.push_back({"the plugin", pluginPath});
+  refuseOverlaps(inputs, {});
   PluginSession session(pluginPath);
   applySettings(session, settings, stderr);
   std::fputs(currentSettings(session).c_str(), stdout);

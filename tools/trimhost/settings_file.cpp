@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "file_identity.h"
 #include "text_match.h"
 
 namespace {
@@ -61,6 +62,7 @@ std::string normalisedValueText(float normalised) {
 }
 
 SettingsFile readSettingsFile(const std::string& path) {
+  refuseInputAsStandardOutput({"the settings file", path});
   std::ifstream in(path);
   if (!in) throw unreadable("open", path);
   SettingsFile file{path, {}};
@@ -71,5 +73,7 @@ SettingsFile readSettingsFile(const std::string& path) {
       file.lines.push_back({where, *assignment});
   }
   if (in.bad()) throw unreadable("read", path);
+  if (file.lines.empty())
+    std::fprintf(stderr, "trimhost: warning: the settings file %s sets nothing\n", path.c_str());
   return file;
 }
