@@ -7,7 +7,9 @@
 #
 # Without INPUT a two-second test file with a tone of its own on each of six
 # channels is made; OUTPUT defaults to build/demo/output/stereo-mix.wav. The
-# build is the demo preset: the plugin and trimhost alone, without the tests.
+# demo's own files there are replaced on every run; an OUTPUT you name is
+# refused if it exists, as trimhost refuses it. The build is the demo preset:
+# the plugin and trimhost alone, without the tests.
 set -euo pipefail
 input=${1:+$(realpath "$1")}
 output=${2:+$(realpath -m "$2")}
@@ -23,13 +25,15 @@ work=build/demo/output
 mkdir -p "$work"
 if [ -z "$input" ]; then
   input=$work/six-channels.wav
-  "$trimhost" tone "$input" --channels 6 --seconds 2 --rate 48000
+  "$trimhost" tone "$input" --channels 6 --seconds 2 --rate 48000 --overwrite
 fi
+replace=()
+[ -n "$output" ] || replace=(--overwrite)
 output=${output:-$work/stereo-mix.wav}
 
 echo "== What a host sees"
 "$trimhost" info "$plugin"
 echo
 echo "== Downmix $input to $output"
-"$trimhost" render "$plugin" "$input" "$output" --outputs 2 \
+"$trimhost" render "$plugin" "$input" "$output" "${replace[@]}" --outputs 2 \
   --set "level stereo 2=-6 dB" --set "mute stereo 3=mute"

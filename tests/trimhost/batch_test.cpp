@@ -1,7 +1,12 @@
 // trimhost render over many files (--output-dir, --jobs, --fail-fast) and
 // its machine-readable results (--json), through the built tool.
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "test_audio.h"
 #include "trimhost_test.h"
@@ -101,6 +106,38 @@ TEST_F(BatchTest, FailFastStopsAtTheFirstFailure) {
   EXPECT_FALSE(std::filesystem::exists(path("out")) &&
                std::filesystem::directory_iterator(path("out")) !=
                    std::filesystem::directory_iterator());
+}
+
+// A render child killed with SIGKILL cannot clean up after itself: the batch
+// removes the temporary file it announced, and names the signal.
+TEST_F(BatchTest, AKilledRenderLeavesNoFileAndIsNamed) {
+  const std::vector<std::string> inputs = writeInputs(1, -1);
+  const pid_t tool = start({"render", pathFromEnvironment("BROKEN_PLUGIN_HANGING"), inputs[0],
+                            "--output-dir", path("out"), "--json"});
+  const auto temporary = [this] {
+    std::error_code none;
+    for (const auto& entry : std::filesystem::directory_iterator(path("out"), none))
+      if (entry.path().filename().string().rfind(".take0.wav.", 0) == 0) return true;
+    return false;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!temporary() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::ifstream children("/proc/" + std::to_string(tool) + "/task/" + std::to_string(tool) +
+                         "/children");
+  pid_t child = 0;
+  ASSERT_TRUE(temporary() && children >> child) << "no render child writing its output";
+  ::kill(child, SIGKILL);
+  const ToolRun result = finish(tool);
+  EXPECT_EQ(result.status, 137);
+  EXPECT_NE(result.err.find("killed: " + inputs[0] +
+                            ": killed by signal 9 (SIGKILL); unfinished output removed"),
+            std::string::npos)
+      << result.err;
+  const std::vector<nlohmann::json> results = jsonLines(result.out);
+  ASSERT_EQ(results.size(), 1U);
+  EXPECT_EQ(results[0]["status"], "killed");
+  EXPECT_TRUE(std::filesystem::is_empty(path("out")));
 }
 
 // The object of one render: what the files hold, the settings, the time.

@@ -154,7 +154,7 @@ TEST_F(DataSafetyTest, SpecialFilesAreWrittenInPlaceAndLinksStay) {
   EXPECT_EQ(refused.finish(), "");
   EXPECT_EQ(typeOf(path("pipe.wav")), S_IFIFO);
 
-  EXPECT_EQ(render(path("link.wav")).status, 0);
+  EXPECT_EQ(render(path("link.wav"), {"--overwrite"}).status, 0);
   EXPECT_EQ(typeOf(path("link.wav")), S_IFLNK);
   EXPECT_EQ(fs::status(path("target.wav")).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -192,6 +192,64 @@ TEST_F(DataSafetyTest, OutputsOntoInputsAreRefusedBeforeAnythingIsRead) {
   EXPECT_EQ(contents(path("in.wav")), original);
   EXPECT_EQ(contents(plugin), contents(trimixer()));
   EXPECT_EQ(files(), (std::vector<std::string>{"hard.wav", "in.wav", "plugin.so", "soft.wav"}));
+}
+
+// An existing file is replaced only with --overwrite, by every command that
+// writes one, and is refused before anything is done; a read-only one never.
+TEST_F(DataSafetyTest, ExistingFilesAreReplacedOnlyWhenAsked) {
+  const std::string in = path("in.wav");
+  for (const char* name : {"old.wav", "old.fxp", "out/in.wav", "readonly.wav"}) {
+    fs::create_directories(fs::path(path(name)).parent_path());
+    std::ofstream(path(name)) << "the user's " << name;
+  }
+  fs::permissions(path("readonly.wav"), fs::perms::owner_read);
+  fs::create_symlink("old.wav", path("link.wav"));
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string message;
+  };
+  const std::string refused = "will not replace ";
+  for (const Case& c : std::vector<Case>{
+           {{"render", trimixer(), in, path("old.wav")}, 2, refused + path("old.wav") + ", which"},
+           {{"render", trimixer(), in, path("link.wav")}, 2, "give --overwrite (-y) to replace"},
+           {{"render", trimixer(), in, path("new.wav"), "--save-preset", path("old.fxp")},
+            2,
+            refused + path("old.fxp")},
+           {{"tone", path("old.wav")}, 2, refused},
+           {{"preset", "save", trimixer(), path("old.fxp")}, 2, refused},
+           {{"render", trimixer(), in, path("x.wav"), "--output-dir", path("out")},
+            2,
+            path("out/in.wav") + ", which exists: give --overwrite (-y) to replace it, or "
+                                 "--skip-existing"},
+           {{"render", trimixer(), in, path("readonly.wav"), "-y"}, 1, "it is read-only"}}) {
+    SCOPED_TRACE(c.arguments.front() + " " + c.arguments[c.arguments.size() - 1]);
+    const ToolRun result = run(c.arguments);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_TRUE(contains(result.err, c.message)) << result.err;
+  }
+  EXPECT_EQ(contents(path("old.wav")), "the user's old.wav");
+  EXPECT_EQ(contents(path("old.fxp")), "the user's old.fxp");
+  EXPECT_EQ(contents(path("out/in.wav")), "the user's out/in.wav");
+  EXPECT_EQ(files(), (std::vector<std::string>{"in.wav", "link.wav", "old.fxp", "old.wav", "out",
+                                               "readonly.wav"}));
+
+  ASSERT_EQ(render(path("link.wav"), {"-y"}).status, 0);
+  EXPECT_EQ(typeOf(path("link.wav")), S_IFLNK);
+  EXPECT_EQ(readAudio(path("old.wav")).frames(), 2000u);
+  EXPECT_EQ(run({"tone", path("old.wav"), "--overwrite"}).status, 0);
+
+  // A batch resumed: the file already there is left as it is.
+  fs::copy_file(in, path("second.wav"));
+  const ToolRun resumed = run({"render", trimixer(), in, path("second.wav"), "--output-dir",
+                               path("out"), "--skip-existing"});
+  EXPECT_EQ(resumed.status, 0) << resumed.err;
+  EXPECT_TRUE(contains(resumed.out, "skipped: " + in + ": its output exists")) << resumed.out;
+  EXPECT_TRUE(contains(resumed.out, "1 of 2 files rendered into " + path("out") +
+                                        ", 1 skipped as their output exists"))
+      << resumed.out;
+  EXPECT_EQ(contents(path("out/in.wav")), "the user's out/in.wav");
+  EXPECT_EQ(readAudio(path("out/second.wav")).frames(), 2000u);
 }
 
 TEST_F(DataSafetyTest, ContainersFollowTheExtensionAndAdviceWorks) {

@@ -42,7 +42,8 @@ class LatencyTest : public TrimhostTest {
   Audio render(const std::vector<std::string>& options) {
     std::vector<std::string> arguments{"render",       pathFromEnvironment("LATENCY_PLUGIN"),
                                        path("in.wav"), path("out.wav"),
-                                       "--set",        "alr=off"};
+                                       "-y",           "--set",
+                                       "alr=off"};
     arguments.insert(arguments.end(), options.begin(), options.end());
     const ToolRun result = run(arguments);
     EXPECT_EQ(result.status, 0) << result.err;

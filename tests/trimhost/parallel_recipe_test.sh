@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The GNU parallel recipe of docs/trimhost.md, run as a user runs it: two
 # jobs on a few generated files, one of which is no audio file. The results
-# must hold a line per file and the list of failures exactly that one.
+# must hold a line per file and the list of failures exactly that one. Then
+# the runs that must not render at all, and a job that dies without a result.
 #   parallel_recipe_test.sh TRIMHOST PLUGIN RECIPE
 set -euo pipefail
 trimhost=$1 plugin=$2 recipe=$3
@@ -21,3 +22,33 @@ fail() { echo "parallel recipe: $*" >&2; cat "$work/err" >&2; exit 1; }
 for take in 1 2 3; do [ -s "$work/out/take$take.wav" ] || fail "no output for take$take"; done
 grep -q '"status":"ok"' "$work/out/results.jsonl" || fail "no successful result"
 echo "parallel recipe: 3 of 4 rendered, the broken file listed for a re-run"
+
+# recipe STATUS OUT_DIR [VAR=VALUE...] -- FILE...: the recipe must end with STATUS.
+recipe() {
+  local expected=$1 dir=$2 status=0
+  shift 2
+  local settings=()
+  while [ "$1" != -- ]; do settings+=("$1"); shift; done
+  shift
+  env JOBS=2 TRIMHOST="$trimhost" "${settings[@]}" "$recipe" "$plugin" "$dir" "$@" 2>"$work/err" ||
+    status=$?
+  [ "$status" -eq "$expected" ] || fail "$dir: exit status $status, expected $expected"
+}
+mkdir -p "$work/a" "$work/b"
+cp "$work/take1.wav" "$work/a/take.wav"
+cp "$work/take2.wav" "$work/b/take.wav"
+recipe 2 "$work/same" -- "$work/a/take.wav" "$work/b/take.wav"
+grep -q "would both be written to $work/same/take.wav" "$work/err" || fail "collision not named"
+plugin=no-such-plugin recipe 3 "$work/nowhere" -- "$work/a/take.wav"
+recipe 2 "$work/out" -- "$work"/take*.wav
+grep -q "will not replace $work/out/take1.wav" "$work/err" || fail "existing output not named"
+[ ! -e "$work/same" ] && [ ! -e "$work/nowhere" ] || fail "a refused run made its folder"
+recipe 1 "$work/out" TRIMHOST_OPTIONS=--skip-existing -- "$work"/take*.wav "$work/broken.wav"
+grep -q "0 of 4 files rendered into $work/out, 3 skipped" "$work/err" || fail "skips: $(cat "$work/err")"
+
+# A job that ends without its result line failed, though parallel saw it end.
+printf '#!/bin/sh\ncase "$*" in *take2.wav*--json*) exit 0 ;; esac\nexec "%s" "$@"\n' "$trimhost" >"$work/silent"
+chmod +x "$work/silent"
+trimhost=$work/silent recipe 1 "$work/quiet" -- "$work"/take*.wav
+[ "$(cat "$work/quiet/failed.txt")" = "$work/take2.wav" ] || fail "silent job: $(cat "$work/quiet/failed.txt")"
+echo "parallel recipe: collisions, existing outputs and unknown plugins refused; skips and silent jobs counted"

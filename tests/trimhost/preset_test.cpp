@@ -18,10 +18,11 @@ class PresetTest : public TrimhostTest {
     writeAudio(path("in.wav"), testSignal(6, 500));
   }
 
-  // Renders in.wav with the options into the named file and reads it back.
+  // Renders in.wav with the options into the named file, replacing it, and
+  // reads it back.
   std::vector<float> render(const std::string& plugin, const std::string& output,
                             const std::vector<std::string>& options) {
-    std::vector<std::string> arguments{"render", plugin, path("in.wav"), path(output)};
+    std::vector<std::string> arguments{"render", plugin, path("in.wav"), path(output), "-y"};
     arguments.insert(arguments.end(), options.begin(), options.end());
     const ToolRun result = run(arguments);
     EXPECT_EQ(result.status, 0) << result.err;

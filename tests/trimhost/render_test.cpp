@@ -14,9 +14,11 @@ constexpr std::size_t kFrames = 1000;
 
 class RenderTest : public TrimhostTest {
  protected:
+  // Each render replaces the last one's output.
   ToolRun renderFile(const Audio& input, const std::vector<std::string>& options) {
     writeAudio(path("in.wav"), input);
-    std::vector<std::string> arguments{"render", trimixer(), path("in.wav"), path("out.wav")};
+    std::vector<std::string> arguments{"render", trimixer(), path("in.wav"), path("out.wav"),
+                                       "--overwrite"};
     arguments.insert(arguments.end(), options.begin(), options.end());
     return run(arguments);
   }

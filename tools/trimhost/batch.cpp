@@ -77,6 +77,7 @@ void writeAll(int descriptor, const std::string& text) {
 // parent, which shows it only for a file that ended without a result.
 [[noreturn]] void renderInChild(RenderOptions options, int resultPipe, int errorPipe) {
   ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  announceRemovalsTo(resultPipe);
   const int discard = ::open("/dev/null", O_WRONLY);
   ::dup2(discard, STDOUT_FILENO);
   ::dup2(errorPipe, STDERR_FILENO);
@@ -148,13 +149,54 @@ std::string lastLine(const std::string& text) {
   return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line;
 }
 
+// What a child wrote on its result pipe: the files it registered for removal,
+// a line each, then its JSON result, unless it was ended before that.
+struct ChildReport {
+  std::vector<std::string> unfinished;
+  std::string json;
+};
+
+ChildReport reportOf(const std::string& text) {
+  ChildReport report;
+  const std::string lead = kUnfinishedAnnouncement;
+  std::size_t start = 0;
+  for (std::size_t end; text.compare(start, lead.size(), lead) == 0 &&
+                        (end = text.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    report.unfinished.push_back(text.substr(start + lead.size(), end - start - lead.size()));
+  }
+  report.json = text.substr(start);
+  return report;
+}
+
+// A child ended by a signal that no handler of its own sees (SIGKILL) has
+// left its temporary files: they are removed here. Answers whether any was.
+bool removeUnfinished(const ChildReport& report) {
+  bool removed = false;
+  for (const std::string& path : report.unfinished)
+    if (::unlink(path.c_str()) == 0) removed = true;
+  return removed;
+}
+
+std::string signalText(int signal) {
+  const char* abbreviation = ::sigabbrev_np(signal);
+  return "signal " + std::to_string(signal) +
+         (abbreviation != nullptr ? " (SIG" + std::string(abbreviation) + ")" : "");
+}
+
 Outcome outcomeOf(const Child& child, int waitStatus, const std::string& input,
                   const std::string& output) {
-  const int exitStatus =
-      WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
-  if (!child.result.empty()) {
+  const ChildReport report = reportOf(child.result);
+  if (WIFSIGNALED(waitStatus)) {
+    const int exitStatus = 128 + WTERMSIG(waitStatus);
+    const std::string removed = removeUnfinished(report) ? "; unfinished output removed" : "";
+    return {exitStatus, failureJson(input, output, exitStatus,
+                                    "killed by " + signalText(WTERMSIG(waitStatus)) + removed)};
+  }
+  const int exitStatus = WEXITSTATUS(waitStatus);
+  if (!report.json.empty()) {
     try {
-      return {exitStatus, nlohmann::ordered_json::parse(child.result)};
+      return {exitStatus, nlohmann::ordered_json::parse(report.json)};
     } catch (const nlohmann::json::exception&) {
     }
   }
@@ -177,13 +219,38 @@ std::string clippedNote(const nlohmann::ordered_json& clipped) {
   return channels.empty() ? "" : "; clipped in channel(s)" + channels;
 }
 
-// A file --fail-fast left out: it did not fail, so it has no exit status.
-nlohmann::ordered_json notRenderedJson(const std::string& input, const std::string& output) {
+// A file the batch left out: it did not fail, so it has no exit status.
+nlohmann::ordered_json leftOutJson(const std::string& input, const std::string& output,
+                                   const std::string& status, const std::string& message) {
   return {{"input", input},
           {"output", output},
-          {"status", "not rendered"},
+          {"status", status},
           {"exit_status", nullptr},
-          {"message", "--fail-fast stopped the batch before this file"}};
+          {"message", message}};
+}
+
+// The inputs to render: with --skip-existing those whose output is not there
+// yet; without it every one, and an existing output is refused before
+// anything is rendered unless --overwrite allows replacing it.
+std::vector<std::size_t> inputsToRender(const BatchOptions& options,
+                                        const std::vector<std::string>& outputs) {
+  std::vector<std::size_t> chosen;
+  std::vector<std::string> existing;
+  for (std::size_t file = 0; file < outputs.size(); ++file) {
+    if (namesExistingFile(outputs[file])) {
+      existing.push_back(outputs[file]);
+      if (options.skipExisting) continue;
+    }
+    chosen.push_back(file);
+  }
+  if (!existing.empty() && !options.skipExisting &&
+      options.render.existingOutputs == ExistingOutput::Refuse) {
+    const std::string more =
+        existing.size() > 1 ? " (and " + std::to_string(existing.size() - 1) + " more)" : "";
+    throw existingOutputError(existing.front() + more,
+                              ", or --skip-existing to leave out the inputs whose output exists");
+  }
+  return chosen;
 }
 
 std::string outcomeLine(const Outcome& outcome) {
@@ -233,27 +300,31 @@ class Batch {
   Batch(const BatchOptions& options, std::optional<JsonOutput>& json)
       : options_(options),
         outputs_(plannedOutputs(options)),
+        toRender_(inputsToRender(options, outputs_)),
         json_(json),
-        progress_(options.inputs.size()) {}
+        progress_(toRender_.size()) {}
 
   // Answers the worst exit status.
   int run() {
+    reportSkipped();
     const std::size_t jobs = options_.jobs > 0 ? static_cast<std::size_t>(options_.jobs)
                                                : std::max(1U, std::thread::hardware_concurrency());
-    std::size_t next = 0;
-    while ((next < outputs_.size() && !stopping_) || !running_.empty()) {
-      while (!stopping_ && next < outputs_.size() && running_.size() < jobs) {
-        running_.push_back(startChild(options_, next, outputs_[next]));
+    auto next = toRender_.begin();
+    while ((next != toRender_.end() && !stopping_) || !running_.empty()) {
+      while (!stopping_ && next != toRender_.end() && running_.size() < jobs) {
+        running_.push_back(startChild(options_, *next, outputs_[*next]));
         ++next;
       }
       progress_.show(done_, running_.size());
       waitForChildren();
     }
-    for (; next < outputs_.size(); ++next)
-      report({0, notRenderedJson(options_.inputs[next], outputs_[next])}, false);
+    for (; next != toRender_.end(); ++next)
+      reportLeftOut(*next, "not rendered", "--fail-fast stopped the batch before this file");
     progress_.clear();
     return worst_;
   }
+
+  std::size_t skipped() const { return outputs_.size() - toRender_.size(); }
 
  private:
   void waitForChildren() {
@@ -274,6 +345,20 @@ class Batch {
                               [](const Child& c) { return c.resultPipe >= 0 || c.errorPipe >= 0; });
     for (auto child = finished; child != running_.end(); ++child) finish(*child);
     running_.erase(finished, running_.end());
+  }
+
+  void reportSkipped() {
+    for (std::size_t file = 0, next = 0; file < outputs_.size(); ++file) {
+      if (next < toRender_.size() && toRender_[next] == file) {
+        ++next;
+        continue;
+      }
+      reportLeftOut(file, "skipped", "its output exists");
+    }
+  }
+
+  void reportLeftOut(std::size_t file, const std::string& status, const std::string& why) {
+    report({0, leftOutJson(options_.inputs[file], outputs_[file], status, why)}, false);
   }
 
   static bool readable(const std::vector<pollfd>& watched, int descriptor) {
@@ -315,6 +400,7 @@ class Batch {
  private:
   const BatchOptions& options_;
   std::vector<std::string> outputs_;
+  std::vector<std::size_t> toRender_;  // indices of the inputs, in order
   std::optional<JsonOutput>& json_;
   BatchProgress progress_;
   std::vector<Child> running_;
@@ -323,6 +409,16 @@ class Batch {
   int worst_ = 0;
   bool stopping_ = false;
 };
+
+void printPlan(const BatchOptions& options) {
+  const std::vector<std::string> outputs = plannedOutputs(options);
+  const std::vector<std::size_t> chosen = inputsToRender(options, outputs);
+  for (std::size_t file = 0; file < outputs.size(); ++file) {
+    const bool renders = std::binary_search(chosen.begin(), chosen.end(), file);
+    std::printf("%s: %s -> %s\n", renders ? "would render" : "would skip, as it exists",
+                options.inputs[file].c_str(), outputs[file].c_str());
+  }
+}
 
 }  // namespace
 
@@ -333,6 +429,10 @@ std::string batchOutputPath(const std::string& input, const std::string& outputD
 }
 
 void runBatch(const BatchOptions& options) {
+  if (options.dryRun) {
+    printPlan(options);
+    return;
+  }
   std::error_code error;
   std::filesystem::create_directories(options.outputDir, error);
   if (error || !std::filesystem::is_directory(options.outputDir))
@@ -341,10 +441,13 @@ void runBatch(const BatchOptions& options) {
   if (options.render.json) json.emplace();
   Batch batch(options, json);
   const int worst = batch.run();
-  std::printf("batch: %zu of %zu files rendered into %s\n", batch.rendered(), options.inputs.size(),
-              options.outputDir.c_str());
+  const std::string skipped = batch.skipped() > 0 ? ", " + std::to_string(batch.skipped()) +
+                                                        " skipped as their output exists"
+                                                  : "";
+  std::printf("batch: %zu of %zu files rendered into %s%s\n", batch.rendered(),
+              options.inputs.size(), options.outputDir.c_str(), skipped.c_str());
   if (worst != 0)
-    throw ToolError(
-        static_cast<ExitStatus>(worst),
-        std::to_string(options.inputs.size() - batch.rendered()) + " file(s) not rendered");
+    throw ToolError(static_cast<ExitStatus>(worst),
+                    std::to_string(options.inputs.size() - batch.rendered() - batch.skipped()) +
+                        " file(s) not rendered");
 }

@@ -14,6 +14,8 @@ struct BatchOptions {
   std::string outputDir;
   int jobs = 0;  // files rendered at once; 0 for one per processor
   bool failFast = false;
+  bool skipExisting = false;  // inputs whose output exists are left out
+  bool dryRun = false;        // the checks and the plan, nothing rendered
 };
 
 // The output of `input` in `outputDir`: its name with the extension that
@@ -24,5 +26,6 @@ std::string batchOutputPath(const std::string& input, const std::string& outputD
 // Renders every input and prints a line per file (with --json an object per
 // file on standard output). Throws ToolError with the worst exit status of
 // the files when any failed, and ExitStatus::Usage before rendering anything
-// when two inputs would share an output.
+// when two inputs would share an output or an output exists that may not be
+// replaced. A dry run makes the same checks and prints a line per file.
 void runBatch(const BatchOptions& options);

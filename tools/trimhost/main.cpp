@@ -52,6 +52,7 @@ struct Commands {
   std::string timeSignature;
   RenderOptions render;
   PluginSettings presetSettings;
+  ExistingOutput presetSaveExisting = ExistingOutput::Refuse;
   PluginSettings paramsSettings;
   ToneOptions tone;
   ListOptions list;
@@ -108,6 +109,12 @@ void addFormatOptions(CLI::App& command, FormatRequest& format, const char* defa
                      "without one, as the input)");
 }
 
+void addOverwriteOption(CLI::App& command, ExistingOutput& existing) {
+  command.add_flag_callback(
+      "-y,--overwrite", [&existing] { existing = ExistingOutput::Replace; },
+      "replace output files that exist (without it they are refused, and nothing is done)");
+}
+
 // render PLUGIN INPUT OUTPUT, or render PLUGIN INPUT... --output-dir DIR.
 void runRenderCommand(Commands& commands) {
   RenderOptions& render = commands.render;
@@ -124,8 +131,9 @@ void runRenderCommand(Commands& commands) {
   if (commands.renderFiles.size() != 2)
     throw ToolError(ExitStatus::Usage,
                     "render takes PLUGIN INPUT OUTPUT, or PLUGIN INPUT... --output-dir DIR");
-  if (batch.jobs != 0 || batch.failFast)
-    throw ToolError(ExitStatus::Usage, "--jobs and --fail-fast go with --output-dir");
+  if (batch.jobs != 0 || batch.failFast || batch.skipExisting || batch.dryRun)
+    throw ToolError(ExitStatus::Usage,
+                    "--jobs, --fail-fast, --skip-existing and --dry-run go with --output-dir");
   render.input = commands.renderFiles[0];
   render.output = commands.renderFiles[1];
   runRender(render);
@@ -151,6 +159,12 @@ void addRender(CLI::App& app, Commands& commands) {
       ->check(wholeNumberFrom(1, 1024));
   command->add_flag("--fail-fast", commands.batch.failFast,
                     "stop the batch at the first file that fails");
+  addOverwriteOption(*command, render.existingOutputs);
+  command->add_flag("--skip-existing", commands.batch.skipExisting,
+                    "leave out the inputs whose output exists, to resume a batch that stopped");
+  command->add_flag("--dry-run", commands.batch.dryRun,
+                    "check the inputs and their outputs, and print what would be rendered; "
+                    "render nothing");
   command->add_flag("--json", render.json,
                     "print one JSON object per file on standard output, the rest on standard "
                     "error");
@@ -192,8 +206,10 @@ void addPreset(CLI::App& app, Commands& commands) {
   save->add_option("FILE", commands.presetFile, "program file to write, - for standard output")
       ->required();
   addSettingsOptions(*save, commands.presetSettings);
+  addOverwriteOption(*save, commands.presetSaveExisting);
   save->callback([&commands] {
-    runPresetSave(findPlugin(commands.plugin), commands.presetSettings, commands.presetFile);
+    runPresetSave(findPlugin(commands.plugin), commands.presetSettings, commands.presetFile,
+                  commands.presetSaveExisting);
   });
 }
 
@@ -220,6 +236,7 @@ void addTone(CLI::App& app, ToneOptions& tone) {
       ->capture_default_str()
       ->check(wholeNumberFrom(1000, 768000));
   addFormatOptions(*command, tone.format, "float32");
+  addOverwriteOption(*command, tone.existingOutput);
   command->callback([&tone] { runTone(tone); });
 }
 

@@ -101,7 +101,19 @@ void syncDirectoryOf(const std::string& path) {
 
 bool namesStandardOutput(const std::string& name) { return name == "-"; }
 
-OutputFile::OutputFile(const std::string& name) : name_(name) {
+bool namesExistingFile(const std::string& name) {
+  struct stat status {};
+  return !namesStandardOutput(name) && ::stat(name.c_str(), &status) == 0 &&
+         S_ISREG(status.st_mode);
+}
+
+ToolError existingOutputError(const std::string& name, const std::string& otherChoice) {
+  return ToolError(ExitStatus::Usage, "will not replace " + name +
+                                          ", which exists: give --overwrite (-y) to replace it" +
+                                          otherChoice);
+}
+
+OutputFile::OutputFile(const std::string& name, ExistingOutput existing) : name_(name) {
   if (namesStandardOutput(name)) {
     kind_ = Kind::StandardOutput;
     std::fflush(stdout);
@@ -114,9 +126,14 @@ OutputFile::OutputFile(const std::string& name) : name_(name) {
   existing_ = statusOf(target_, name);
   if (existing_) {
     if (const char* why = unwritableKind(existing_->st_mode)) throw refusal(name, why);
+    if (S_ISREG(existing_->st_mode) && existing == ExistingOutput::Refuse)
+      throw existingOutputError(name);
     // Writing takes the permission to write the file, although a rename
     // would not need it: a read-only file is a request not to replace it.
+    // Root passes access() on any file, so its mode is read as well.
     if (::access(target_.c_str(), W_OK) != 0) throw systemError("write", name);
+    if (S_ISREG(existing_->st_mode) && (existing_->st_mode & 0222) == 0)
+      throw refusal(name, "it is read-only");
     if (S_ISCHR(existing_->st_mode) || S_ISFIFO(existing_->st_mode)) {
       kind_ = Kind::Special;
       return;

@@ -1,8 +1,10 @@
 // Where an output goes, and how it gets there without harming what was
 // there before:
-//   - a regular file, new or existing, also behind symlinks (which stay
-//     links), is written under a temporary name beside it and renamed into
-//     place only when complete; an existing file keeps its mode and owner;
+//   - a regular file, also behind symlinks (which stay links), is written
+//     under a temporary name beside it and renamed into place only when
+//     complete. An existing one is replaced only when the user asked for it
+//     (--overwrite), and keeps its mode and owner; a read-only one is never
+//     replaced;
 //   - a character device or a FIFO is written directly;
 //   - "-" is standard output; what the tool prints for people then goes to
 //     standard error, so that nothing else lands in the stream.
@@ -17,6 +19,10 @@
 #include <string>
 
 #include "signal_cleanup.h"
+#include "tool_error.h"
+
+// What to do when an output names a regular file that is already there.
+enum class ExistingOutput { Refuse, Replace };
 
 class OutputFile {
  public:
@@ -24,8 +30,9 @@ class OutputFile {
 
   // Checks the destination at once, so that a render stops before it
   // starts: for a regular file the temporary file is created. Throws
-  // ToolError (ExitStatus::Failure) naming the file and the system's reason.
-  explicit OutputFile(const std::string& name);
+  // ToolError naming the file: ExitStatus::Usage for an existing file to be
+  // refused, else ExitStatus::Failure with the system's reason.
+  OutputFile(const std::string& name, ExistingOutput existing);
   ~OutputFile();
 
   OutputFile(const OutputFile&) = delete;
@@ -63,3 +70,10 @@ class OutputFile {
 
 // "-" for standard output.
 bool namesStandardOutput(const std::string& name);
+
+// True when the name leads to a regular file, through symlinks or not: an
+// output that --overwrite would replace.
+bool namesExistingFile(const std::string& name);
+
+// The refusal of an existing output, with the options that change it.
+ToolError existingOutputError(const std::string& name, const std::string& otherChoice = "");

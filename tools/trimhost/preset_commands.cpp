@@ -169,11 +169,11 @@ void runPresetShow(const std::filesystem::path& file) {
 }
 
 void runPresetSave(const std::string& pluginPath, const PluginSettings& settings,
-                   const std::string& file) {
+                   const std::string& file, ExistingOutput existing) {
   std::vector<NamedFile> inputs = settingsInputs(settings);
   inputs.push_back({"the plugin", pluginPath});
   refuseOverlaps(inputs, {{"the program file", file}});
-  OutputFile output(file);
+  OutputFile output(file, existing);
   PluginSession session(pluginPath);
   applySettings(session, settings);
   savePreset(session, output);

@@ -28,4 +28,4 @@ void runPresetShow(const std::filesystem::path& file);
 
 // trimhost preset save: the plugin's state after the settings, without rendering.
 void runPresetSave(const std::string& pluginPath, const PluginSettings& settings,
-                   const std::string& file);
+                   const std::string& file, ExistingOutput existing);

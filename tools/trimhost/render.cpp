@@ -225,9 +225,9 @@ RenderResult renderFile(const RenderOptions& options) {
   std::vector<NamedFile> inputs{{"the plugin", options.plugin}, {"the input", options.input}};
   for (const NamedFile& file : settingsInputs(options.settings)) inputs.push_back(file);
   refuseOverlaps(inputs, {{"the output", options.output}, {"--save-preset", options.savePreset}});
-  OutputFile output(options.output);
+  OutputFile output(options.output, options.existingOutputs);
   std::optional<OutputFile> preset;
-  if (!options.savePreset.empty()) preset.emplace(options.savePreset);
+  if (!options.savePreset.empty()) preset.emplace(options.savePreset, options.existingOutputs);
   AudioReader reader(options.input);
   const SF_INFO& input = reader.info();
   PluginSession session(options.plugin);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host_transport.h"
+#include "output_file.h"
 #include "output_format.h"
 #include "plugin_session.h"
 #include "plugin_settings.h"
@@ -16,7 +17,8 @@ struct RenderOptions {
   std::string input;
   std::string output;
   PluginSettings settings;
-  std::string savePreset;  // empty for none
+  std::string savePreset;                                   // empty for none
+  ExistingOutput existingOutputs = ExistingOutput::Refuse;  // for the output and --save-preset
   std::int32_t blockSize = 512;
   bool doublePrecision = false;
   TransportSettings transport;

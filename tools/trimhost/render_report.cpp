@@ -31,6 +31,12 @@ nlohmann::ordered_json settingsArray(const std::vector<ParameterState>& settings
   return list;
 }
 
+// A status above 128 is a signal's: the render was interrupted or killed.
+const char* statusName(int exitStatus) {
+  if (exitStatus == static_cast<int>(ExitStatus::Crashed)) return "crashed";
+  return exitStatus > 128 ? "killed" : "failed";
+}
+
 }  // namespace
 
 double realTimeFactor(const RenderResult& result) {
@@ -63,7 +69,7 @@ nlohmann::ordered_json failureJson(const std::string& input, const std::string& 
                                    int exitStatus, const std::string& message) {
   return {{"input", input},
           {"output", output},
-          {"status", exitStatus == static_cast<int>(ExitStatus::Crashed) ? "crashed" : "failed"},
+          {"status", statusName(exitStatus)},
           {"exit_status", exitStatus},
           {"message", message}};
 }

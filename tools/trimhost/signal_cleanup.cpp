@@ -24,6 +24,8 @@ struct Slot {
 };
 std::array<Slot, kSlots> slots;
 
+int announcements = -1;
+
 // Room for the handler's own stack, so that a plugin that overflows its
 // stack is still reported.
 std::array<char, 64 * 1024> alternateStack;
@@ -143,7 +145,14 @@ void installSignalHandlers() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
+void announceRemovalsTo(int descriptor) { announcements = descriptor; }
+
 RemovalOnSignal::RemovalOnSignal(const std::string& path) : slot_(-1) {
+  if (announcements >= 0) {
+    const std::string line = kUnfinishedAnnouncement + path + "\n";
+    const ssize_t ignored = ::write(announcements, line.data(), line.size());
+    static_cast<void>(ignored);
+  }
   if (path.size() >= PATH_MAX) throw std::logic_error("path too long to register: " + path);
   for (int index = 0; index < kSlots; ++index) {
     if (slots[index].used != 0) continue;

@@ -13,6 +13,14 @@
 // shows as a write error.
 void installSignalHandlers();
 
+// From now on every file registered for removal is also announced on this
+// descriptor, a line "unfinished: PATH" each: a batch's render child tells its
+// parent what to remove should a signal that no handler sees (SIGKILL) end it.
+void announceRemovalsTo(int descriptor);
+
+// The announcement's lead, for the reader.
+inline constexpr char kUnfinishedAnnouncement[] = "unfinished: ";
+
 // Registers a file for removal should a signal end the tool, for as long as
 // this object lives. Throws std::logic_error when more files are registered
 // at once than the handlers have room for.

@@ -49,7 +49,7 @@ SF_INFO toneSource(const ToneOptions& options) {
 }  // namespace
 
 void runTone(const ToneOptions& options) {
-  OutputFile file(options.output);
+  OutputFile file(options.output, options.existingOutput);
   const auto frames = static_cast<std::int64_t>(std::llround(options.seconds * options.sampleRate));
   const SF_INFO info =
       planOutput(toneSource(options), options.channels, frames, options.format, file);

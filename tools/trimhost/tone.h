@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "output_file.h"
 #include "output_format.h"
 
 struct ToneOptions {
@@ -12,6 +13,7 @@ struct ToneOptions {
   double seconds = 2.0;
   int sampleRate = 48000;
   FormatRequest format;  // 32-bit float unless --format says otherwise
+  ExistingOutput existingOutput = ExistingOutput::Refuse;
 };
 
 // Written block by block, so that any length takes little memory.

@@ -75,7 +75,7 @@ TEST_F(PresetTest, WhatIsSavedLoadsBackIntoAFreshInstance) {
     setValues(*source, kSavedValues);
     nameProgram(*source, "Round trip");
     {
-      OutputFile output(file("saved.fxp"));
+      OutputFile output(file("saved.fxp"), ExistingOutput::Replace);
       savePreset(*source, output);
     }
     const PresetFile saved = readPresetFile(file("saved.fxp"));
