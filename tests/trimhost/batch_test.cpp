@@ -95,17 +95,25 @@ TEST_F(BatchTest, ACrashCostsOnlyItsFile) {
   EXPECT_NE(result.err.find("4 of 5 files rendered"), std::string::npos) << result.err;
 }
 
+// The crash's status ends the batch whatever --jobs is; a render stopped
+// with it did not fail of its own.
 TEST_F(BatchTest, FailFastStopsAtTheFirstFailure) {
   const std::vector<std::string> inputs = writeInputs(4, 0);
-  const ToolRun result = renderBatch(inputs, {"--jobs", "1", "--fail-fast"});
-  EXPECT_EQ(result.status, 6) << result.err;
-  const std::vector<nlohmann::json> results = jsonLines(result.out);
-  ASSERT_EQ(results.size(), inputs.size());
-  for (std::size_t file = 1; file < inputs.size(); ++file)
-    EXPECT_EQ((*resultFor(results, inputs[file]))["status"], "not rendered");
-  EXPECT_FALSE(std::filesystem::exists(path("out")) &&
-               std::filesystem::directory_iterator(path("out")) !=
-                   std::filesystem::directory_iterator());
+  for (const char* jobs : {"1", "2"}) {
+    SCOPED_TRACE(std::string("--jobs ") + jobs);
+    std::filesystem::remove_all(path("out"));
+    const ToolRun result = renderBatch(inputs, {"--jobs", jobs, "--fail-fast"});
+    EXPECT_EQ(result.status, 6) << result.err;
+    const std::vector<nlohmann::json> results = jsonLines(result.out);
+    ASSERT_EQ(results.size(), inputs.size());
+    for (std::size_t file = 1; file < inputs.size(); ++file) {
+      const nlohmann::json& json = *resultFor(results, inputs[file]);
+      if (json["status"] == "ok") continue;  // done before the crash
+      EXPECT_EQ(json["status"], "not rendered");
+      EXPECT_EQ(json["message"], "stopped after " + inputs[0] + " failed");
+      EXPECT_FALSE(std::filesystem::exists(json["output"].get<std::string>()));
+    }
+  }
 }
 
 // A render child killed with SIGKILL cannot clean up after itself: the batch

@@ -310,16 +310,15 @@ class Batch {
     const std::size_t jobs = options_.jobs > 0 ? static_cast<std::size_t>(options_.jobs)
                                                : std::max(1U, std::thread::hardware_concurrency());
     auto next = toRender_.begin();
-    while ((next != toRender_.end() && !stopping_) || !running_.empty()) {
-      while (!stopping_ && next != toRender_.end() && running_.size() < jobs) {
+    while ((next != toRender_.end() && stoppedBy_.empty()) || !running_.empty()) {
+      while (stoppedBy_.empty() && next != toRender_.end() && running_.size() < jobs) {
         running_.push_back(startChild(options_, *next, outputs_[*next]));
         ++next;
       }
       progress_.show(done_, running_.size());
       waitForChildren();
     }
-    for (; next != toRender_.end(); ++next)
-      reportLeftOut(*next, "not rendered", "--fail-fast stopped the batch before this file");
+    for (; next != toRender_.end(); ++next) reportLeftOut(*next, "not rendered", stoppedMessage());
     progress_.clear();
     return worst_;
   }
@@ -374,9 +373,18 @@ class Batch {
     const Outcome outcome =
         outcomeOf(child, waitStatus, options_.inputs[child.file], outputs_[child.file]);
     ++done_;
+    // A render that --fail-fast stopped did not fail of its own: the batch's
+    // status is that of the failure that stopped it, whatever --jobs is.
+    if (!stoppedBy_.empty() && outcome.exitStatus == 128 + SIGTERM) {
+      reportLeftOut(child.file, "not rendered", stoppedMessage());
+      return;
+    }
     report(outcome, true);
-    if (outcome.exitStatus != 0 && options_.failFast && !stopping_) stopOthers();
+    if (outcome.exitStatus != 0 && options_.failFast && stoppedBy_.empty())
+      stopOthers(options_.inputs[child.file]);
   }
+
+  std::string stoppedMessage() const { return "stopped after " + stoppedBy_ + " failed"; }
 
   void report(const Outcome& outcome, bool counts) {
     progress_.clear();
@@ -388,10 +396,12 @@ class Batch {
   }
 
   // The renders still running end as on an interruption: each removes its
-  // unfinished output.
-  void stopOthers() {
-    stopping_ = true;
-    for (const Child& child : running_) ::kill(child.pid, SIGTERM);
+  // unfinished output. Those already reaped are passed over: their process
+  // ids may be another's by now.
+  void stopOthers(const std::string& failedInput) {
+    stoppedBy_ = failedInput;
+    for (const Child& child : running_)
+      if (child.resultPipe >= 0 || child.errorPipe >= 0) ::kill(child.pid, SIGTERM);
   }
 
  public:
@@ -407,7 +417,7 @@ class Batch {
   std::size_t done_ = 0;
   std::size_t rendered_ = 0;
   int worst_ = 0;
-  bool stopping_ = false;
+  std::string stoppedBy_;  // the input whose failure stopped the batch (--fail-fast)
 };
 
 void printPlan(const BatchOptions& options) {
