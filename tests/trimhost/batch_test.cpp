@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -176,6 +177,20 @@ TEST_F(BatchTest, JsonDescribesTheRender) {
   EXPECT_GT(json["seconds"].get<double>(), 0.0);
   EXPECT_GT(json["realtime_factor"].get<double>(), 0.0);
   EXPECT_NE(result.err.find("processing:"), std::string::npos) << "human lines on stderr";
+
+  // Infinite samples make an infinite peak, not silence; NaN ones are counted.
+  Audio odd = testSignal(2, 4);
+  odd.samples = {-INFINITY, NAN, 0.5f, NAN, 0.0f, 0.25f, 0.0f, 0.0f};
+  writeAudio(path("odd.wav"), odd);
+  const ToolRun nonFinite =
+      run({"render", trimixer(), path("odd.wav"), path("odd-out.wav"), "--json", "--outputs", "2"});
+  ASSERT_EQ(nonFinite.status, 0) << nonFinite.err;
+  const nlohmann::json oddJson = jsonLines(nonFinite.out).at(0);
+  EXPECT_EQ(oddJson["peak_dbfs_in"], nlohmann::json::parse(R"(["inf", -12.04])"));
+  EXPECT_EQ(oddJson["nan_samples_in"], nlohmann::json::parse("[0, 2]"));
+  EXPECT_NE(nonFinite.err.find("peak dBFS +inf -12.04; NaN samples in channel 2: 2\n"),
+            std::string::npos)
+      << nonFinite.err;
 }
 
 TEST_F(BatchTest, OutputsAreNamedAfterTheirInputs) {

@@ -207,8 +207,13 @@ Outcome outcomeOf(const Child& child, int waitStatus, const std::string& input,
 
 std::string peakList(const nlohmann::ordered_json& peaks) {
   std::vector<double> linear;
-  for (const auto& peak : peaks)
-    linear.push_back(peak.is_null() ? 0.0 : std::pow(10.0, peak.get<double>() / 20.0));
+  for (const auto& peak : peaks) {
+    if (peak.is_string()) {
+      linear.push_back(HUGE_VAL);
+    } else {
+      linear.push_back(peak.is_null() ? 0.0 : std::pow(10.0, peak.get<double>() / 20.0));
+    }
+  }
   return dbfsList(linear);
 }
 

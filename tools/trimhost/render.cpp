@@ -206,15 +206,16 @@ void printSummary(const RenderResult& result, const SF_INFO& input, const SF_INF
     std::printf("latency: %d frames, %s\n", result.latency,
                 result.latencyCompensated ? "compensated" : "not compensated");
   }
-  std::printf("in:  %zu channel(s), %d Hz, %s, peak dBFS %s\n", result.peaksIn.size(),
+  std::printf("in:  %zu channel(s), %d Hz, %s, peak dBFS %s%s\n", result.peaksIn.size(),
               input.samplerate, sampleFormatName(input.format).c_str(),
-              dbfsList(result.peaksIn).c_str());
+              dbfsList(result.peaksIn).c_str(), nanNote(result.nanSamplesIn).c_str());
   std::printf(
-      "out: %zu channel(s), %s, peak dBFS %s%s (%lld frames, %.3f s, rendered in %.3f s, "
+      "out: %zu channel(s), %s, peak dBFS %s%s%s (%lld frames, %.3f s, rendered in %.3f s, "
       "%.1fx real time)\n",
       result.peaksOut.size(), sampleFormatName(output.format).c_str(),
       dbfsList(result.peaksOut).c_str(), peaksBeforeEncoding ? " before encoding" : "",
-      static_cast<long long>(result.frames), audioSeconds, result.seconds, realTimeFactor(result));
+      nanNote(result.nanSamplesOut).c_str(), static_cast<long long>(result.frames), audioSeconds,
+      result.seconds, realTimeFactor(result));
 }
 
 std::int64_t framesOf(double seconds, int sampleRate) { return std::llround(seconds * sampleRate); }
@@ -277,6 +278,8 @@ RenderResult renderFile(const RenderOptions& options) {
   result.sampleRate = input.samplerate;
   result.peaksIn = job.inputPeaks.peaks();
   result.peaksOut = writer.peaks().peaks();
+  result.nanSamplesIn = job.inputPeaks.nanSamples();
+  result.nanSamplesOut = writer.peaks().nanSamples();
   result.clipped = writer.clipped();
   result.seconds = elapsed.count();
   result.latency = job.latency;

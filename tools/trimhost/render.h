@@ -38,6 +38,8 @@ struct RenderResult {
   int sampleRate = 0;
   std::vector<double> peaksIn;  // per channel, of what the files hold
   std::vector<double> peaksOut;
+  std::vector<std::int64_t> nanSamplesIn;  // per channel: NaN has no peak
+  std::vector<std::int64_t> nanSamplesOut;
   std::vector<std::int64_t> clipped;     // output samples clipped, per channel
   std::vector<ParameterState> settings;  // every parameter as the render began
   std::int32_t latency = 0;              // the plugin's initial delay, in frames

@@ -9,10 +9,13 @@
 
 namespace {
 
+// JSON has no infinity: an infinite peak is the text "inf", silence null.
 nlohmann::ordered_json dbfsArray(const std::vector<double>& peaks) {
   nlohmann::ordered_json levels = nlohmann::ordered_json::array();
   for (double peak : peaks) {
-    if (peak > 0.0) {
+    if (std::isinf(peak)) {
+      levels.push_back("inf");
+    } else if (peak > 0.0) {
       levels.push_back(std::round(2000.0 * std::log10(peak)) / 100.0);
     } else {
       levels.push_back(nullptr);
@@ -56,6 +59,8 @@ nlohmann::ordered_json resultJson(const RenderResult& r) {
           {"channels_out", r.peaksOut.size()},
           {"peak_dbfs_in", dbfsArray(r.peaksIn)},
           {"peak_dbfs_out", dbfsArray(r.peaksOut)},
+          {"nan_samples_in", r.nanSamplesIn},
+          {"nan_samples_out", r.nanSamplesOut},
           {"clipped_samples", r.clipped},
           {"latency_frames", r.latency},
           {"latency_compensated", r.latencyCompensated},
