@@ -5,6 +5,7 @@
 // they are, after the test's folders.
 #include <signal.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cctype>
@@ -269,6 +270,12 @@ TEST_F(PluginNamesTest, ListSearchesTheSearchFoldersByDefault) {
     EXPECT_EQ(lines[i], path("list") + "/" + expected[i].name + ": " + expected[i].line);
   EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end()));
   EXPECT_EQ(result.out.find(thirdParty() + ":"), std::string::npos);
+
+  // A reader that stops early ends the listing quietly, as in coreutils.
+  const std::string command = "set -o pipefail; '" + pathFromEnvironment("TRIMHOST") +
+                              "' list --timeout 1 2>'" + path("err") + "' | head -c 1 >/dev/null";
+  EXPECT_EQ(WEXITSTATUS(std::system(("bash -c \"" + command + "\"").c_str())), 141);
+  EXPECT_EQ(std::ifstream(path("err")).peek(), EOF) << "a message on standard error";
 }
 
 TEST_F(PluginNamesTest, ListRefusesBadOptions) {

@@ -278,9 +278,10 @@ void addCommands(CLI::App& app, Commands& commands) {
       ->callback([] {});
 }
 
+// A failure without a message ends quietly: its status says it all.
 int fail(ExitStatus status, const std::string& message) {
   std::fflush(stdout);
-  std::fprintf(stderr, "trimhost: %s\n", message.c_str());
+  if (!message.empty()) std::fprintf(stderr, "trimhost: %s\n", message.c_str());
   return static_cast<int>(status);
 }
 

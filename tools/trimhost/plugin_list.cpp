@@ -1,6 +1,8 @@
 #include "plugin_list.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include "plugin_folders.h"
@@ -22,9 +24,12 @@ const char* statusName(ProbeStatus status) {
   return "failed";
 }
 
+// A reader that has read enough (trimhost list | head -1) ends the listing
+// quietly, with the status a pipeline gives a program SIGPIPE ended.
 void print(const std::string& line) {
-  if (std::fputs((line + "\n").c_str(), stdout) < 0 || std::fflush(stdout) != 0)
-    throw ToolError(ExitStatus::Failure, "cannot write the listing to standard output");
+  if (std::fputs((line + "\n").c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return;
+  if (errno == EPIPE) throw ToolError(static_cast<ExitStatus>(128 + SIGPIPE), "");
+  throw ToolError(ExitStatus::Failure, "cannot write the listing to standard output");
 }
 
 }  // namespace
