@@ -122,6 +122,22 @@ TEST_F(DataSafetyTest, DamagedOrShortInputsFailWithoutOutput) {
     fs::remove(path(damage.file));
   }
   EXPECT_EQ(files(), (std::vector<std::string>{"in.wav", "whole.aiff", "whole.flac", "whole.wav"}));
+
+  // Whole files whose header is wrong about anything but the audio's size:
+  // the bytes per second, or a sample rate retagged without them.
+  const std::string whole = contents(path("whole.wav"));
+  for (const auto& [field, value] : {std::pair{16, 96000u}, std::pair{12, 24000u}}) {
+    SCOPED_TRACE(field);
+    std::string retagged = whole;
+    const std::size_t at = retagged.find("fmt ") + static_cast<std::size_t>(field);
+    for (std::size_t byte = 0; byte < 4; ++byte)
+      retagged[at + byte] = static_cast<char>(value >> (8 * byte));
+    std::ofstream(path("retagged.wav"), std::ios::binary) << retagged;
+    const ToolRun result =
+        run({"render", trimixer(), path("retagged.wav"), path("out.wav"), "--overwrite"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(contains(result.out, "(96000 frames")) << result.out;
+  }
 }
 
 TEST_F(DataSafetyTest, SpecialFilesAreWrittenInPlaceAndLinksStay) {

@@ -14,13 +14,18 @@ constexpr std::int64_t kUnknownSizes[] = {0, 0x7FFFFFFF, 0xFFFFFFFF};
 // about padding, not missing audio.
 constexpr std::int64_t kFileSizeSlack = 16;
 
+// The headers whose size is the whole file's.
+constexpr const char* kContainerChunks[] = {"riff", "rifx", "rf64", "form"};
+
 struct SizeClaim {
   bool ofAudio;          // the audio chunk's own size, rather than the whole file's
   std::int64_t missing;  // how many more bytes the header claims than there are
 };
 
 // libsndfile notes each size in a header that the file does not hold as
-// "NAME : CLAIMED (should be ACTUAL)".
+// "NAME : CLAIMED (should be ACTUAL)". It notes other fields that way too,
+// such as a WAV's bytes per second, which says nothing of the file's length:
+// only the sizes of the audio chunk and of the whole file count.
 bool readClaim(const std::string& line, SizeClaim& claim) {
   const auto colon = line.find(':');
   const auto should = line.find("(should be ");
@@ -33,8 +38,13 @@ bool readClaim(const std::string& line, SizeClaim& claim) {
   std::string name = line.substr(0, colon);
   std::transform(name.begin(), name.end(), name.begin(),
                  [](unsigned char c) { return std::tolower(c); });
-  claim = {name.find("data") != std::string::npos || name.find("ssnd") != std::string::npos,
-           claimed - actual};
+  name.erase(0, name.find_first_not_of(" \t"));
+  name.erase(name.find_last_not_of(" \t") + 1);
+  const bool ofAudio = name.find("data") != std::string::npos || name == "ssnd";
+  if (!ofAudio && std::find(std::begin(kContainerChunks), std::end(kContainerChunks), name) ==
+                      std::end(kContainerChunks))
+    return false;
+  claim = {ofAudio, claimed - actual};
   return true;
 }
 
