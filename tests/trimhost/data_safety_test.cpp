@@ -360,6 +360,7 @@ TEST_F(DataSafetyTest, NonsenseOptionsAreUsageErrors) {
             "--format pcm7: not a sample format; choose one of pcm16"},
            {{"frobnicate"}, 2, "unknown command 'frobnicate'; the commands are demo, info, render"},
            {{"--version"}, 0, std::string("trimhost ") + plugin_identity::kVersion + "\n"},
+           {{"tone", "/dev/null", "--seconds", "0.00002"}, 0, "32 bit float, 1 frame\n"},
            {{"help"}, 0, "Usage: trimhost"},
            {{"help", "render"}, 0, "--time-signature"}}) {
     SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());

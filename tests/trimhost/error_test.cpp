@@ -111,7 +111,7 @@ TEST_F(ErrorTest, SettingsThatNameNothingOrCannotBeReached) {
            {"unknown name", with({"--set", "volume=0.5"}), 5,
             "no parameter named 'volume'; the plugin has 'level stereo 1', 'level stereo 2'"},
            {"unknown index", with({"--set", "8=0.5"}), 5,
-            "no parameter 8: the plugin has 8 parameter(s)"},
+            "no parameter 8: the plugin has 8 parameters"},
            {"beyond the range", with({"--set", "level stereo 1=-200"}), 5,
             "'level stereo 1' cannot be set to '-200': the nearest it shows is -167.00 (its "
             "display runs "

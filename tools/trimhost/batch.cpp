@@ -268,8 +268,8 @@ std::string outcomeLine(const Outcome& outcome) {
     return status + ": " + input + ": " + j.value("message", "") + code;
   }
   char summary[160];
-  std::snprintf(summary, sizeof summary, ": %lld frames, %.1fx real time, peak dBFS out ",
-                static_cast<long long>(j.value("frames", std::int64_t{0})),
+  std::snprintf(summary, sizeof summary, ": %s, %.1fx real time, peak dBFS out ",
+                counted(j.value("frames", std::int64_t{0}), "frame").c_str(),
                 j.value("realtime_factor", 0.0));
   return "ok: " + input + " -> " + j.value("output", "") + summary + peakList(j["peak_dbfs_out"]) +
          clippedNote(j["clipped_samples"]);

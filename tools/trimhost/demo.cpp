@@ -12,6 +12,7 @@
 
 #include "plugin_info.h"
 #include "plugin_session.h"
+#include "text_match.h"
 
 namespace {
 
@@ -27,8 +28,9 @@ void showRecord(PluginSession& session) {
   std::printf("Record\n");
   std::printf("  magic %s, version %d, unique id %d\n", fourChars(r.magic).c_str(), r.version,
               r.uniqueID);
-  std::printf("  %d inputs, %d outputs, %d program(s), %d parameters\n", r.numInputs, r.numOutputs,
-              r.numPrograms, r.numParams);
+  std::printf("  %s, %s, %s, %s\n", counted(r.numInputs, "input").c_str(),
+              counted(r.numOutputs, "output").c_str(), counted(r.numPrograms, "program").c_str(),
+              counted(r.numParams, "parameter").c_str());
   std::printf("  flags 0x%x (%s)\n", static_cast<unsigned>(r.flags), flagText(r.flags).c_str());
   std::printf("Texts\n");
   std::printf("  effect name     %s\n", session.text(effGetEffectName).c_str());

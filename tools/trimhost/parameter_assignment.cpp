@@ -43,8 +43,8 @@ std::int32_t checkedIndex(PluginSession& session, const std::string& text) {
   const std::int32_t count = session.record().numParams;
   const long index = std::strtol(text.c_str(), nullptr, 10);
   if (text.size() > 9 || index >= count) {
-    throw ToolError(ExitStatus::Parameter, "no parameter " + text + ": the plugin has " +
-                                               std::to_string(count) + " parameter(s)");
+    throw ToolError(ExitStatus::Parameter,
+                    "no parameter " + text + ": the plugin has " + counted(count, "parameter"));
   }
   return static_cast<std::int32_t>(index);
 }

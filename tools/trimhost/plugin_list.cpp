@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "plugin_folders.h"
+#include "text_match.h"
 #include "tool_error.h"
 
 namespace {
@@ -41,8 +42,8 @@ std::string listLine(const ProbeResult& probe) {
   const PluginFacts& facts = probe.facts;
   return probe.path + ": \"" + facts.effectName + "\" by \"" + facts.vendor + "\", " +
          std::to_string(facts.inputs) + " in, " + std::to_string(facts.outputs) + " out, " +
-         std::to_string(facts.parameters) +
-         " parameters, 64-bit processing: " + (facts.doublePrecision ? "yes" : "no");
+         counted(facts.parameters, "parameter") +
+         ", 64-bit processing: " + (facts.doublePrecision ? "yes" : "no");
 }
 
 nlohmann::ordered_json listJson(const ProbeResult& probe) {

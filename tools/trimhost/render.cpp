@@ -16,6 +16,7 @@
 #include "preset_commands.h"
 #include "progress.h"
 #include "render_report.h"
+#include "text_match.h"
 #include "tool_error.h"
 
 namespace {
@@ -203,18 +204,18 @@ void printSummary(const RenderResult& result, const SF_INFO& input, const SF_INF
                   bool peaksBeforeEncoding) {
   const double audioSeconds = static_cast<double>(result.frames) / input.samplerate;
   if (result.latency > 0) {
-    std::printf("latency: %d frames, %s\n", result.latency,
+    std::printf("latency: %s, %s\n", counted(result.latency, "frame").c_str(),
                 result.latencyCompensated ? "compensated" : "not compensated");
   }
   std::printf("in:  %zu channel(s), %d Hz, %s, peak dBFS %s%s\n", result.peaksIn.size(),
               input.samplerate, sampleFormatName(input.format).c_str(),
               dbfsList(result.peaksIn).c_str(), nanNote(result.nanSamplesIn).c_str());
   std::printf(
-      "out: %zu channel(s), %s, peak dBFS %s%s%s (%lld frames, %.3f s, rendered in %.3f s, "
+      "out: %zu channel(s), %s, peak dBFS %s%s%s (%s, %.3f s, rendered in %.3f s, "
       "%.1fx real time)\n",
       result.peaksOut.size(), sampleFormatName(output.format).c_str(),
       dbfsList(result.peaksOut).c_str(), peaksBeforeEncoding ? " before encoding" : "",
-      nanNote(result.nanSamplesOut).c_str(), static_cast<long long>(result.frames), audioSeconds,
+      nanNote(result.nanSamplesOut).c_str(), counted(result.frames, "frame").c_str(), audioSeconds,
       result.seconds, realTimeFactor(result));
 }
 

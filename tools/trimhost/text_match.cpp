@@ -73,3 +73,7 @@ std::string quotedList(const std::vector<std::string>& texts) {
   for (const std::string& text : texts) list += (list.empty() ? "'" : ", '") + text + "'";
   return list;
 }
+
+std::string counted(long long count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}

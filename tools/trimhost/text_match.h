@@ -27,3 +27,6 @@ bool endsWithIgnoringCase(const std::string& text, const std::string& ending);
 
 // The texts quoted and separated by commas, for messages.
 std::string quotedList(const std::vector<std::string>& texts);
+
+// "1 frame", "2 frames": a count with its noun in the right number.
+std::string counted(long long count, const std::string& noun);

@@ -8,6 +8,7 @@
 
 #include "audio_writer.h"
 #include "output_file.h"
+#include "text_match.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ void runTone(const ToneOptions& options) {
   }
   writer.close();
   file.commit();
-  std::printf("wrote %s: %d channel(s), %d Hz, %s, %lld frames\n", options.output.c_str(),
-              options.channels, options.sampleRate, sampleFormatName(info.format).c_str(),
-              static_cast<long long>(frames));
+  std::printf("wrote %s: %d channel(s), %d Hz, %s, %s\n", options.output.c_str(), options.channels,
+              options.sampleRate, sampleFormatName(info.format).c_str(),
+              counted(frames, "frame").c_str());
 }

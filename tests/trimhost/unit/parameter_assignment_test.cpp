@@ -89,8 +89,8 @@ TEST_F(FakePluginTest, ParametersAreNamedByIndexNameOrTheFullTextOfACutName) {
 
 TEST_F(FakePluginTest, UnknownAndAmbiguousParametersAreRefused) {
   for (const RefusalCase& c : std::vector<RefusalCase>{
-           {"7", "no parameter 7: the plugin has 7 parameter(s)"},
-           {"1234567890", "no parameter 1234567890: the plugin has 7 parameter(s)"},
+           {"7", "no parameter 7: the plugin has 7 parameters"},
+           {"1234567890", "no parameter 1234567890: the plugin has 7 parameters"},
            {"Feed",
             "no parameter named 'Feed'; the plugin has 'Gain', 'Decay', 'Ratio', 'Mode', "
             "'Feedbac', 'Send le', 'Send le'"},
