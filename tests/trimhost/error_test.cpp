@@ -20,6 +20,10 @@ class ErrorTest : public TrimhostTest {
     TrimhostTest::SetUp();
     writeAudio(path("in.wav"), testSignal(6, 300));
     std::ofstream(path("text.wav")) << "not audio at all\n";
+    std::ifstream source(path("in.wav"), std::ios::binary);
+    std::string rateless(std::istreambuf_iterator<char>(source), {});
+    rateless.replace(rateless.find("fmt ") + 12, 4, 4, '\0');
+    std::ofstream(path("rate0.wav"), std::ios::binary) << rateless;
   }
 
   void expectRefused(const Refusal& refusal) {
@@ -31,7 +35,7 @@ class ErrorTest : public TrimhostTest {
     EXPECT_NE(result.err.find(refusal.message), std::string::npos) << result.err;
     EXPECT_EQ(result.err.rfind("trimhost: ", 0), 0u) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    EXPECT_EQ(files(), (std::vector<std::string>{"in.wav", "text.wav"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"in.wav", "rate0.wav", "text.wav"}));
   }
 };
 
@@ -77,6 +81,16 @@ TEST_F(ErrorTest, FilesThatCannotBeReadOrWritten) {
             {trimixer(), path("text.wav"), out},
             1,
             "cannot read audio file " + path("text.wav")},
+           {"a folder", {trimixer(), path(""), out}, 1, "it is a folder, not a file"},
+           {"a device", {trimixer(), "/dev/zero", out}, 1, "it is a character device, not a file"},
+           {"no sample rate",
+            {trimixer(), path("rate0.wav"), out},
+            1,
+            "its header gives no usable sample rate or channel count"},
+           {"output folder a file",
+            {trimixer(), path("in.wav"), "--output-dir", path("in.wav")},
+            1,
+            "cannot make the output folder " + path("in.wav") + ": Not a directory"},
            {"no such output directory",
             {trimixer(), path("in.wav"), path("none/out.wav")},
             1,

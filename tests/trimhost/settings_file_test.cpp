@@ -66,7 +66,7 @@ TEST_F(SettingsFileTest, FilesApplyAfterThePresetAndBeforeTheSetOptions) {
                                   "# levels\n\n  level stereo 1 = -6 dB \r\n"
                                   "\tlevel stereo 2=-12\n   # the master at its middle\n"
                                   "master level=normalised 0.5\n");
-  const std::string second = write("second.txt", "level stereo 2=-20\n");
+  const std::string second = write("second.txt", "\xEF\xBB\xBFlevel stereo 2=-20\n");
   const ToolRun listed = run({"params", trimixer(), "--set", "level stereo 1=-3", "--set-file",
                               first, "--set-file", second, "--preset", path("p.fxp")});
   ASSERT_EQ(listed.status, 0) << listed.err;

@@ -1,5 +1,7 @@
 #include "audio_reader.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
@@ -106,13 +108,37 @@ std::string reasonOf(std::string text) {
   return text;
 }
 
+// A folder or a device (/dev/zero never ends) holds no audio file; libsndfile
+// would call it a format it does not recognise. Pipes may carry a stream, and
+// are read.
+void refuseNonAudioKinds(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return;
+  const char* kind = S_ISDIR(status.st_mode)   ? "a folder"
+                     : S_ISBLK(status.st_mode) ? "a block device"
+                     : S_ISCHR(status.st_mode) ? "a character device"
+                                               : nullptr;
+  if (kind != nullptr)
+    throw ToolError(ExitStatus::Failure,
+                    "cannot read audio file " + path + ": it is " + kind + ", not a file");
+}
+
+// libsndfile's words for a header it cannot use, in the user's terms.
+std::string openFailure(std::string reason) {
+  if (reason.find("SF_INFO struct incomplete") != std::string::npos ||
+      reason.find("invalid sample rate") != std::string::npos)
+    return "its header gives no usable sample rate or channel count";
+  return reason;
+}
+
 }  // namespace
 
 AudioReader::AudioReader(const std::string& path) : path_(path), file_(nullptr, sf_close) {
+  refuseNonAudioKinds(path);
   file_.reset(sf_open(path.c_str(), SFM_READ, &info_));
   if (!file_) {
     throw ToolError(ExitStatus::Failure,
-                    "cannot read audio file " + path + ": " + sf_strerror(nullptr));
+                    "cannot read audio file " + path + ": " + openFailure(sf_strerror(nullptr)));
   }
   expected_ = promisedFrames(file_.get(), info_);
 }

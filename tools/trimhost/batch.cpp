@@ -450,8 +450,11 @@ void runBatch(const BatchOptions& options) {
   }
   std::error_code error;
   std::filesystem::create_directories(options.outputDir, error);
-  if (error || !std::filesystem::is_directory(options.outputDir))
-    throw ToolError(ExitStatus::Failure, "cannot make the output folder " + options.outputDir);
+  if (!error && !std::filesystem::is_directory(options.outputDir))
+    error = std::make_error_code(std::errc::not_a_directory);
+  if (error)
+    throw ToolError(ExitStatus::Failure,
+                    "cannot make the output folder " + options.outputDir + ": " + error.message());
   std::optional<JsonOutput> json;
   if (options.render.json) json.emplace();
   Batch batch(options, json);

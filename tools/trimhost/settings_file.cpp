@@ -12,6 +12,7 @@
 namespace {
 
 constexpr char kNormalisedMarker[] = "normalised";
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 // What follows the marker word, when the value starts with it.
 std::optional<std::string> afterMarker(const std::string& value) {
@@ -68,6 +69,8 @@ SettingsFile readSettingsFile(const std::string& path) {
   SettingsFile file{path, {}};
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
+    // Editors on some systems start a UTF-8 file with a byte-order mark.
+    if (number == 1 && line.rfind(kByteOrderMark, 0) == 0) line.erase(0, sizeof kByteOrderMark - 1);
     const std::string where = path + ":" + std::to_string(number);
     if (const auto assignment = locatedAt(where, [&line] { return parseSettingsLine(line); }))
       file.lines.push_back({where, *assignment});
