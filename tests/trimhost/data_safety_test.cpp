@@ -362,12 +362,17 @@ TEST_F(DataSafetyTest, NonsenseOptionsAreUsageErrors) {
            {{"--version"}, 0, std::string("trimhost ") + plugin_identity::kVersion + "\n"},
            {{"tone", "/dev/null", "--seconds", "0.00002"}, 0, "32 bit float, 1 frame\n"},
            {{"help"}, 0, "Usage: trimhost"},
-           {{"help", "render"}, 0, "--time-signature"}}) {
+           {{"help", "render"}, 0, "--time-signature"},
+           {{"help", "preset", "save"}, 0, "Usage: save [OPTIONS] PLUGIN FILE"},
+           {{"help", "tone"}, 0, "extension; without one, wav)"},
+           {{"tone"}, 2, "OUTPUT is required (see trimhost help tone)"},
+           {{"preset", "save", trimixer()}, 2, "(see trimhost help preset save)"}}) {
     SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());
     const ToolRun result = run(c.arguments);
     EXPECT_EQ(result.status, c.status);
     EXPECT_TRUE(contains(c.status == 0 ? result.out : result.err, c.message))
         << result.out << result.err;
+    EXPECT_FALSE(contains(result.out, "{false}")) << "a flag's value shown as its default";
   }
   EXPECT_EQ(files(), std::vector<std::string>{"in.wav"});
 }

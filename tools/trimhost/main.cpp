@@ -93,7 +93,10 @@ void addSettingsOptions(CLI::App& command, PluginSettings& settings) {
   command.add_flag("--force", settings.force, "load a preset made for another plugin");
 }
 
-void addFormatOptions(CLI::App& command, FormatRequest& format, const char* defaultFormat) {
+// The defaults as the command has them: a format, and the container of an
+// output without an extension.
+void addFormatOptions(CLI::App& command, FormatRequest& format, const char* defaultFormat,
+                      const char* defaultContainer) {
   command
       .add_option(
           "--format", format.sampleFormat,
@@ -105,8 +108,9 @@ void addFormatOptions(CLI::App& command, FormatRequest& format, const char* defa
           },
           "FORMAT"));
   command.add_option("--container", format.container,
-                     "container, such as wav, flac, au (default: by the output's extension; "
-                     "without one, as the input)");
+                     std::string("container, such as wav, flac, au (default: by the output's "
+                                 "extension; without one, ") +
+                         defaultContainer + ")");
 }
 
 void addOverwriteOption(CLI::App& command, ExistingOutput& existing) {
@@ -174,8 +178,9 @@ void addRender(CLI::App& app, Commands& commands) {
       ->capture_default_str()
       ->check(wholeNumberFrom(1, 1 << 20));
   command->add_flag("--double", render.doublePrecision, "process 64-bit samples");
-  command->add_flag("!--no-latency-compensation", render.latencyCompensation,
-                    "keep the plugin's initial delay at the start of the output");
+  command->add_flag_callback(
+      "--no-latency-compensation", [&render] { render.latencyCompensation = false; },
+      "keep the plugin's initial delay at the start of the output");
   command
       ->add_option("--tail", render.tailSeconds,
                    "seconds of silence rendered after the input, for sound that outlasts it")
@@ -192,7 +197,7 @@ void addRender(CLI::App& app, Commands& commands) {
                     "leave out input channels beyond the plugin's inputs");
   command->add_option("--outputs", render.outputs, "write only the first N outputs")
       ->check(wholeNumberFrom(1, 64));
-  addFormatOptions(*command, render.format, "the input's");
+  addFormatOptions(*command, render.format, "the input's", "the input's");
   command->callback([&commands] { runRenderCommand(commands); });
 }
 
@@ -235,7 +240,7 @@ void addTone(CLI::App& app, ToneOptions& tone) {
   command->add_option("--rate", tone.sampleRate, "sample rate in Hz")
       ->capture_default_str()
       ->check(wholeNumberFrom(1000, 768000));
-  addFormatOptions(*command, tone.format, "float32");
+  addFormatOptions(*command, tone.format, "float32", "wav");
   addOverwriteOption(*command, tone.existingOutput);
   command->callback([&tone] { runTone(tone); });
 }
@@ -295,6 +300,19 @@ std::string commandList() {
   return list;
 }
 
+// The command (or a command's command, as in "preset save") that the words
+// name, as far as they name one.
+CLI::App* commandNamed(CLI::App& app, int count, char** words) {
+  CLI::App* command = &app;
+  for (int word = 0; word < count; ++word) {
+    const auto named =
+        command->get_subcommands([&](CLI::App* sub) { return sub->get_name() == words[word]; });
+    if (named.empty()) break;
+    command = named.front();
+  }
+  return command;
+}
+
 // "help" and "help COMMAND" print to standard output and succeed; a word
 // that names no command is a usage error that lists the commands.
 std::optional<int> answerWithoutParsing(CLI::App& app, int argc, char** argv) {
@@ -315,8 +333,20 @@ std::optional<int> answerWithoutParsing(CLI::App& app, int argc, char** argv) {
   if (!isCommand(topic) || topic == "help")
     return fail(ExitStatus::Usage,
                 "help " + topic + ": no such command; the commands are " + commandList());
-  std::fputs(app.get_subcommand(topic)->help().c_str(), stdout);
+  std::fputs(commandNamed(app, argc - 2, argv + 2)->help().c_str(), stdout);
   return 0;
+}
+
+// The help to point a wrong command line to: the command's own, when the
+// words name one.
+std::string helpHint(CLI::App& app, int argc, char** argv) {
+  if (argc < 2 || !isCommand(argv[1]) || std::string(argv[1]) == "help")
+    return " (see trimhost --help)";
+  std::string words;
+  for (CLI::App* command = commandNamed(app, argc - 1, argv + 1); command != &app;
+       command = command->get_parent())
+    words = " " + command->get_name() + words;
+  return " (see trimhost help" + words + ")";
 }
 
 }  // namespace
@@ -335,7 +365,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::Success& success) {
     return app.exit(success);
   } catch (const CLI::ParseError& error) {
-    return fail(ExitStatus::Usage, std::string(error.what()) + " (see trimhost --help)");
+    return fail(ExitStatus::Usage, std::string(error.what()) + helpHint(app, argc, argv));
   } catch (const ToolError& error) {
     return fail(error.status, error.what());
   } catch (const std::exception& error) {
