@@ -57,6 +57,15 @@ class LatencyTest : public TrimhostTest {
 TEST_F(LatencyTest, InfoReportsTheDelay) {
   const ToolRun result = run({"info", pathFromEnvironment("LATENCY_PLUGIN")});
   EXPECT_NE(result.out.find("initial delay   240"), std::string::npos) << result.out;
+  // The lookahead's top, "20.0 ms", asked for in its units: 20 ms, as the
+  // normalised 1 gives, not the 19.96 ms in the middle of what shows "20.0".
+  for (const char* form : {"--set", "--set-normalised"}) {
+    SCOPED_TRACE(form);
+    const ToolRun top =
+        run({"render", pathFromEnvironment("LATENCY_PLUGIN"), path("in.wav"), path("out.wav"), "-y",
+             form, std::string(form) == "--set" ? "lk=20" : "lk=1"});
+    EXPECT_NE(top.out.find("latency: 960 frames"), std::string::npos) << top.out;
+  }
 }
 
 // Rows: options, frames of silence before the input in the output, and

@@ -120,7 +120,8 @@ float DisplaySearch::normalisedForNumber(double wanted, const std::string& reque
   const double rising = numericDisplay(highest)->value >= numericDisplay(lowest)->value ? 1 : -1;
   const Edge nearEdge = edge(wanted, rising, false);
   const double farEdge = edge(wanted, rising, true).beyond;
-  for (const double candidate : {(nearEdge.beyond + farEdge) / 2, nearEdge.beyond}) {
+  for (const double candidate :
+       {nearestToNumber(wanted, rising, nearEdge.beyond, farEdge), nearEdge.beyond}) {
     if (shows(numberAt(candidate), wanted)) return static_cast<float>(candidate);
   }
   const std::string below = displayAt(static_cast<float>(nearEdge.before));
@@ -128,6 +129,26 @@ float DisplaySearch::normalisedForNumber(double wanted, const std::string& reque
   unreachable(request, "the nearest it shows " +
                            (below == above ? "is " + below : "are " + below + " and " + above) +
                            " (its display runs from " + lowest + " to " + highest + ")");
+}
+
+// Inside the range a band's middle shows the number itself. A band that an
+// end of the range cuts short holds it nearer that end, or at it: half a
+// whole band's width (its neighbour's) from its other edge. "20.0 ms" at the
+// top of a range is then 20 ms, not the 19.96 ms of the cut band's middle.
+double DisplaySearch::nearestToNumber(double wanted, double rising, double first, double last) {
+  const double middle = (first + last) / 2;
+  const std::optional<NumericDisplay> shown = numberAt(middle);
+  if (!shown || (first > 0.0 && last < 1.0)) return middle;
+  const double step = 2 * shown->tolerance * rising;
+  if (last >= 1.0 && first > 0.0) {
+    const double width = first - edge(wanted - step, rising, false).beyond;
+    return width > 0.0 ? std::min(1.0, first + width / 2) : middle;
+  }
+  if (first <= 0.0 && last < 1.0) {
+    const double width = edge(wanted + step, rising, true).beyond - last;
+    return width > 0.0 ? std::max(0.0, last - width / 2) : middle;
+  }
+  return middle;
 }
 
 DisplaySearch::Choice DisplaySearch::normalisedForText(const std::string& request,

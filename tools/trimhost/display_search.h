@@ -54,6 +54,9 @@ class DisplaySearch {
     double beyond;
   };
   Edge edge(double wanted, double rising, bool farEdge);
+  // Where in the band [first, last] of values shown as `wanted` the number
+  // itself lies, as far as the displays tell.
+  double nearestToNumber(double wanted, double rising, double first, double last);
   std::string name();
   [[noreturn]] void ambiguous(const std::string& request, const std::vector<std::string>& texts,
                               const std::vector<std::size_t>& named);
