@@ -159,7 +159,8 @@ DisplaySearch::Choice DisplaySearch::normalisedForText(const std::string& reques
   if (named.size() > 1) ambiguous(request, texts, named);
   if (named.empty()) {
     if (texts.size() > kTextsNamed) texts.resize(kTextsNamed);
-    unreachable(request, "it shows " + quotedList(texts) + (advice.empty() ? "" : "; " + advice));
+    const std::string shown = displaysNumbers() ? numbersTaken() : "it shows " + quotedList(texts);
+    unreachable(request, shown + (advice.empty() ? "" : "; " + advice));
   }
   const std::string& wanted = texts[named.front()];
   const TextRun& run = *std::find_if(runs.begin(), runs.end(),
@@ -170,6 +171,12 @@ DisplaySearch::Choice DisplaySearch::normalisedForText(const std::string& reques
 }
 
 std::string DisplaySearch::name() { return session_.text(effGetParamName, index_); }
+
+std::string DisplaySearch::numbersTaken() {
+  const std::string label = trimmed(session_.text(effGetParamLabel, index_));
+  return "it takes a number" + (label.empty() ? "" : " in " + label) + " from " + displayAt(0.0f) +
+         " to " + displayAt(1.0f);
+}
 
 void DisplaySearch::ambiguous(const std::string& request, const std::vector<std::string>& texts,
                               const std::vector<std::size_t>& named) {

@@ -34,7 +34,8 @@ class DisplaySearch {
   // Scans the range for the display texts and takes the middle of the run
   // that shows the one the request names. Throws ToolError
   // (ExitStatus::Parameter) when the request names several, or none; then
-  // `advice`, unless empty, ends the message.
+  // the message gives the unit and range of a display of numbers, or else
+  // the first texts, and `advice`, unless empty, ends it.
   struct Choice {
     float normalised;
     bool byCutText;  // the request is longer than the cut text it named
@@ -58,6 +59,8 @@ class DisplaySearch {
   // itself lies, as far as the displays tell.
   double nearestToNumber(double wanted, double rising, double first, double last);
   std::string name();
+  // "it takes a number in dB from -167.00 to 0.00".
+  std::string numbersTaken();
   [[noreturn]] void ambiguous(const std::string& request, const std::vector<std::string>& texts,
                               const std::vector<std::size_t>& named);
   [[noreturn]] void unreachable(const std::string& request, const std::string& why);

@@ -151,7 +151,9 @@ TEST_F(FakePluginTest, DisplaysOutOfReachAreRefusedNamingWhatTheParameterShows) 
            {"Ratio=5:1", "the nearest it shows are 4.0 and 8.0 (its display runs from 1.0 to 8.0)"},
            {"Decay=60", "the nearest it shows is 50.00 (its display runs from 50.00 to 0.00)"},
            {"Decay=-1ms", "the nearest it shows is 0.00 "},
-           {"Gain=loud", "'Gain' cannot be set to 'loud': it shows '-60.0', '-59.9', "},
+           {"Gain=loud",
+            "'Gain' cannot be set to 'loud': it takes a number in dB from -60.0 to 12.0"},
+           {"Gain=-6 Hz", "'Gain' cannot be set to '-6 Hz': it takes a number in dB from -60.0"},
            {"Mode=Pass",
             "'Mode' cannot be set to 'Pass': it shows 'Off', 'Bypass', 'Pass th', "
             "'Mute al', 'mute al'"},
