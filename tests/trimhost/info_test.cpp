@@ -35,8 +35,8 @@ TEST_F(InfoTest, JsonCarriesTheSame) {
   ASSERT_EQ(result.status, 0) << result.err;
   const nlohmann::json info = nlohmann::json::parse(result.out);
   EXPECT_EQ(info["vendor"], kIdentity.vendor);
-  EXPECT_EQ(info["vendorVersion"], kIdentity.vendorVersion);
-  EXPECT_EQ(info["uniqueId"], 0);
+  EXPECT_EQ(info["vendor_version"], kIdentity.vendorVersion);
+  EXPECT_EQ(info["unique_id"], 0);
   EXPECT_EQ(info["inputs"], 6);
   EXPECT_EQ(info["flags"]["value"], 0x1030);
   EXPECT_EQ(info["flags"]["names"],
@@ -54,7 +54,7 @@ TEST_F(InfoTest, AThirdPartyPluginShowsItselfAndRenders) {
   const ToolRun info = run({"info", "--json", thirdParty()});
   ASSERT_EQ(info.status, 0) << info.err;
   const nlohmann::json description = nlohmann::json::parse(info.out);
-  EXPECT_EQ(description["uniqueIdText"], "'D3EQ' (1144210769)");
+  EXPECT_EQ(description["unique_id_text"], "'D3EQ' (1144210769)");
   EXPECT_EQ(description["inputs"], 2);
   EXPECT_EQ(description["parameters"][3]["name"], "Master");
 

@@ -183,12 +183,12 @@ std::vector<ListedLibrary> expectedListing(const std::string& folder) {
   const auto loaded = [](const std::string& effectName, const std::string& vendor, int inputs,
                          int outputs, int parameters, bool doublePrecision) {
     return nlohmann::json{{"status", "loaded"},
-                          {"effectName", effectName},
+                          {"effect_name", effectName},
                           {"vendor", vendor},
                           {"inputs", inputs},
                           {"outputs", outputs},
                           {"parameters", parameters},
-                          {"doublePrecision", doublePrecision}};
+                          {"double_precision", doublePrecision}};
   };
   const std::string noEntry = folder +
                               "/no-entry.so is not a plugin: it exports neither "

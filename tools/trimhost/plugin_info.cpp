@@ -126,19 +126,19 @@ nlohmann::ordered_json descriptionJson(const PluginDescription& d) {
                           {"display", p.display}});
   }
   return {{"plugin", d.path},
-          {"effectName", d.effectName},
+          {"effect_name", d.effectName},
           {"vendor", d.vendor},
           {"product", d.product},
-          {"vendorVersion", d.vendorVersion},
-          {"uniqueId", d.uniqueId},
-          {"uniqueIdText", describePluginId(d.uniqueId)},
+          {"vendor_version", d.vendorVersion},
+          {"unique_id", d.uniqueId},
+          {"unique_id_text", describePluginId(d.uniqueId)},
           {"version", d.version},
           {"inputs", d.inputs},
           {"outputs", d.outputs},
           {"flags", {{"value", d.flags}, {"names", flagNames(d.flags)}}},
           {"programs", d.programs},
-          {"programName", d.programName},
-          {"initialDelay", d.initialDelay},
+          {"program_name", d.programName},
+          {"initial_delay", d.initialDelay},
           {"parameters", parameters}};
 }
 

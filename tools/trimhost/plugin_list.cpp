@@ -54,12 +54,12 @@ nlohmann::ordered_json listJson(const ProbeResult& probe) {
     return line;
   }
   const PluginFacts& facts = probe.facts;
-  line["effectName"] = facts.effectName;
+  line["effect_name"] = facts.effectName;
   line["vendor"] = facts.vendor;
   line["inputs"] = facts.inputs;
   line["outputs"] = facts.outputs;
   line["parameters"] = facts.parameters;
-  line["doublePrecision"] = facts.doublePrecision;
+  line["double_precision"] = facts.doublePrecision;
   return line;
 }
 
