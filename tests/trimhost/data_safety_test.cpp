@@ -452,8 +452,11 @@ TEST_F(DataSafetyTest, FilesHoldExactlyWhatWasRendered) {
     ASSERT_EQ(render(path(std::string("2") + name), options).status, 0);
     EXPECT_EQ(contents(path(std::string("1") + name)), contents(path(std::string("2") + name)));
   }
-  // More than two channels carry a channel mask: the extensible WAV format.
+  // More than two channels take the extensible WAV format, whose channel
+  // mask then claims no speaker positions: six channels are no 5.1 here.
   EXPECT_EQ(containerOf(path("1a.wav")), SF_FORMAT_WAVEX);
+  const std::string header = contents(path("1a.wav")).substr(0, 512);
+  EXPECT_EQ(header.substr(header.find("fmt ") + 28, 4), std::string(4, '\0'));
 }
 
 // An hour and more of six 64-bit channels: beyond the 4 GiB of a plain WAV

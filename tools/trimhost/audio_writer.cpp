@@ -1,8 +1,12 @@
 #include "audio_writer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
+#include <string_view>
 
 #include "output_format.h"
 #include "tool_error.h"
@@ -29,6 +33,33 @@ SNDFILE* openOutput(OutputFile& file, const SF_INFO& info) {
   }
   sf_command(sndfile, SFC_SET_CLIPPING, nullptr, SF_TRUE);
   return sndfile;
+}
+
+// Where a WAV's header keeps the speaker positions of an extensible format:
+// the "fmt " chunk's data at 8 bytes from its id, the mask 20 bytes into it.
+constexpr std::size_t kHeaderSearched = 512;
+constexpr std::size_t kFormatTagOffset = 8;
+constexpr std::size_t kChannelMaskOffset = 28;
+constexpr unsigned char kExtensibleTag[] = {0xFE, 0xFF};
+
+// libsndfile gives a WAV of more than two channels the mask of the usual
+// layout for their count: six are 5.1, and pair 2's right channel would be
+// labelled LFE. The channels here are whatever the plugin made of them, so
+// the mask is cleared: no speaker positions are claimed.
+void clearSpeakerPositions(int descriptor) {
+  std::array<char, kHeaderSearched> header{};
+  const ssize_t got = ::pread(descriptor, header.data(), header.size(), 0);
+  if (got <= 0) return;
+  const std::string_view text(header.data(), static_cast<std::size_t>(got));
+  const std::size_t format = text.find("fmt ");
+  if (format == std::string_view::npos || format + kChannelMaskOffset + 4 > text.size() ||
+      static_cast<unsigned char>(text[format + kFormatTagOffset]) != kExtensibleTag[0] ||
+      static_cast<unsigned char>(text[format + kFormatTagOffset + 1]) != kExtensibleTag[1])
+    return;
+  const char none[4] = {};
+  const ssize_t ignored =
+      ::pwrite(descriptor, none, sizeof none, static_cast<off_t>(format + kChannelMaskOffset));
+  static_cast<void>(ignored);
 }
 
 }  // namespace
@@ -116,6 +147,7 @@ void AudioWriter::flush(sf_count_t count) {
 
 void AudioWriter::close() {
   if (sf_close(sndfile_.release()) != 0) throw writeError(file_, nullptr);
+  if (channels_ > 2 && file_.seekable()) clearSpeakerPositions(file_.descriptor());
 }
 
 template void AudioWriter::write(const float*, sf_count_t);
