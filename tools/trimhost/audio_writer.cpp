@@ -25,8 +25,11 @@ SNDFILE* openOutput(OutputFile& file, const SF_INFO& info) {
   format.format = writtenFormat(info.format);
   SNDFILE* sndfile = sf_open_fd(file.descriptor(), SFM_WRITE, &format, SF_FALSE);
   if (sndfile == nullptr) throw writeError(file, nullptr);
+  // A WAV file is started as RF64 and becomes plain WAV when small enough;
+  // an RF64 file asked for by name stays RF64.
   if ((format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_RF64) {
-    sf_command(sndfile, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV)
+      sf_command(sndfile, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
   } else {
     // Its time stamp would make two renders of the same audio differ.
     sf_command(sndfile, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);

@@ -33,7 +33,6 @@ struct ContainerAlias {
 constexpr ContainerAlias kAliases[] = {{"aif", SF_FORMAT_AIFF, 0},
                                        {"aifc", SF_FORMAT_AIFF, 0},
                                        {"snd", SF_FORMAT_AU, 0},
-                                       {"bwf", SF_FORMAT_WAV, 0},
                                        {"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
                                        {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
                                        {"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS},
