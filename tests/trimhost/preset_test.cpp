@@ -113,6 +113,23 @@ TEST_F(PresetTest, ACorruptPresetIsRefused) {
         << result.err;
   }
   EXPECT_EQ(files(), (std::vector<std::string>{"bad.fxp", "in.wav"}));
+
+  // Well-formed files whose chunk the plugin does not take: without its
+  // marker, or all 0xFF. Its state stays as it was, which is no success.
+  ASSERT_EQ(run({"preset", "save", trimixer(), path("p.fxp"), "--set", "level stereo 1=-6"}).status,
+            0);
+  std::ifstream source(path("p.fxp"), std::ios::binary);
+  const std::string saved(std::istreambuf_iterator<char>(source), {});
+  constexpr std::size_t kChunkStart = 60;
+  for (const std::string& chunk : {std::string(4, '\0') + saved.substr(kChunkStart + 4),
+                                   std::string(saved.size() - kChunkStart, '\xFF')}) {
+    std::ofstream(path("untaken.fxp"), std::ios::binary) << saved.substr(0, kChunkStart) + chunk;
+    const ToolRun result = run({"params", trimixer(), "--preset", path("untaken.fxp")});
+    EXPECT_EQ(result.status, 4);
+    EXPECT_NE(result.err.find("the plugin did not take the program in " + path("untaken.fxp")),
+              std::string::npos)
+        << result.err;
+  }
 }
 
 TEST_F(PresetTest, AnUnreadablePresetNamesTheSystemsReason) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,14 +63,19 @@ void loadChunk(PluginSession& session, std::vector<unsigned char> chunk) {
   session.plugin().dispatch(effSetChunk, 1, static_cast<std::intptr_t>(chunk.size()), chunk.data());
 }
 
-std::vector<unsigned char> chunkOf(PluginSession& session) {
+std::optional<std::vector<unsigned char>> chunkIfAny(PluginSession& session) {
   void* data = nullptr;
   const auto size = session.plugin().dispatch(effGetChunk, 1, 0, &data);
-  if (size <= 0 || data == nullptr) {
-    throw ToolError(ExitStatus::Plugin, "the plugin's programs are chunks, but it gave none");
-  }
+  if (size <= 0 || data == nullptr) return std::nullopt;
   const auto* first = static_cast<const unsigned char*>(data);
-  return {first, first + size};
+  return std::vector<unsigned char>(first, first + size);
+}
+
+std::vector<unsigned char> chunkOf(PluginSession& session) {
+  std::optional<std::vector<unsigned char>> chunk = chunkIfAny(session);
+  if (!chunk)
+    throw ToolError(ExitStatus::Plugin, "the plugin's programs are chunks, but it gave none");
+  return *std::move(chunk);
 }
 
 std::vector<float> parametersOf(PluginSession& session) {
@@ -121,16 +127,46 @@ void showFloats(const std::vector<unsigned char>& chunk) {
   if (count > kFloatsShown) std::printf("  ... %zu more\n", count - kFloatsShown);
 }
 
+// The plugin's state as far as the file sets it, as bytes: its chunk, or the
+// parameter values the file holds values for; nothing when it gives no chunk.
+std::optional<std::vector<unsigned char>> stateOf(PluginSession& session,
+                                                  const PresetFile& preset) {
+  if (preset.kind == PresetFile::Kind::Chunk) return chunkIfAny(session);
+  std::vector<float> values = parametersOf(session);
+  values.resize(std::min(values.size(), preset.parameters.size()));
+  const auto* first = reinterpret_cast<const unsigned char*>(values.data());
+  return std::vector<unsigned char>(first, first + values.size() * sizeof(float));
+}
+
+// The same part of the state as the file holds it.
+std::vector<unsigned char> stateIn(const PresetFile& preset, std::size_t size) {
+  if (preset.kind == PresetFile::Kind::Chunk) return preset.chunk;
+  const auto* first = reinterpret_cast<const unsigned char*>(preset.parameters.data());
+  return {first, first + size};
+}
+
+// A plugin may answer a chunk it does not understand by keeping its state:
+// then the program was not taken, although nothing said so.
+void checkTaken(const std::optional<std::vector<unsigned char>>& before,
+                const std::optional<std::vector<unsigned char>>& after, const PresetFile& preset,
+                const std::filesystem::path& file) {
+  if (!before || before != after || stateIn(preset, before->size()) == *before) return;
+  throw ToolError(ExitStatus::Preset, "the plugin did not take the program in " + file.string() +
+                                          ": its state is as it was before loading it");
+}
+
 }  // namespace
 
 void loadPreset(PluginSession& session, const std::filesystem::path& file, bool force) {
   const PresetFile preset = readPreset(file);
   checkFits(session, preset, file, force);
+  const std::optional<std::vector<unsigned char>> before = stateOf(session, preset);
   if (preset.kind == PresetFile::Kind::Chunk) {
     loadChunk(session, preset.chunk);
   } else {
     loadParameters(session, preset.parameters);
   }
+  checkTaken(before, stateOf(session, preset), preset, file);
   std::string name = preset.programName;
   session.plugin().dispatch(effSetProgramName, 0, 0, name.data());
 }

@@ -96,6 +96,7 @@ struct MismatchCase {
   const char* what;
   void (*change)(PresetFile& preset);
   const char* message;
+  bool takenWhenForced = true;  // else reported as not taken
 };
 
 TEST_F(PresetTest, APresetForAnotherPluginIsRefusedUnlessForced) {
@@ -113,7 +114,7 @@ TEST_F(PresetTest, APresetForAnotherPluginIsRefusedUnlessForced) {
               preset.kind = PresetFile::Kind::Chunk;
               preset.chunk = {1, 2, 3};
             },
-            "holds a chunk, but the plugin's programs are no chunks (--force"}}) {
+            "holds a chunk, but the plugin's programs are no chunks (--force", false}}) {
     SCOPED_TRACE(c.what);
     PresetFile preset = savedPreset();
     c.change(preset);
@@ -125,6 +126,11 @@ TEST_F(PresetTest, APresetForAnotherPluginIsRefusedUnlessForced) {
     EXPECT_EQ(valuesOf(*target), before);
     EXPECT_EQ(target->text(effGetProgramName), "Init");
 
+    if (!c.takenWhenForced) {
+      expectToolError([&] { loadPreset(*target, path, true); }, ExitStatus::Preset,
+                      "the plugin did not take the program in " + path);
+      continue;
+    }
     loadPreset(*target, path, true);
     EXPECT_EQ(target->text(effGetProgramName), "Saved");
   }
