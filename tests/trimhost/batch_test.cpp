@@ -118,35 +118,49 @@ TEST_F(BatchTest, FailFastStopsAtTheFirstFailure) {
 }
 
 // A render child killed with SIGKILL cannot clean up after itself: the batch
-// removes the temporary file it announced, and names the signal.
-TEST_F(BatchTest, AKilledRenderLeavesNoFileAndIsNamed) {
-  const std::vector<std::string> inputs = writeInputs(1, -1);
-  const pid_t tool = start({"render", pathFromEnvironment("BROKEN_PLUGIN_HANGING"), inputs[0],
-                            "--output-dir", path("out"), "--json"});
-  const auto temporary = [this] {
-    std::error_code none;
-    for (const auto& entry : std::filesystem::directory_iterator(path("out"), none))
-      if (entry.path().filename().string().rfind(".take0.wav.", 0) == 0) return true;
-    return false;
+// removes the temporary file it announced, and names the signal. A batch
+// interrupted itself stops its renders and still reports every file, the
+// one not started too.
+TEST_F(BatchTest, KilledRendersAndInterruptedBatchesLeaveNoFileAndAreReported) {
+  const std::vector<std::string> inputs = writeInputs(2, -1);
+  struct Case {
+    bool toTheBatch;  // else to its render
+    int signal;
+    std::string status0;  // the first file's JSON status
+    std::string line;
   };
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!temporary() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  std::ifstream children("/proc/" + std::to_string(tool) + "/task/" + std::to_string(tool) +
-                         "/children");
-  pid_t child = 0;
-  ASSERT_TRUE(temporary() && children >> child) << "no render child writing its output";
-  ::kill(child, SIGKILL);
-  const ToolRun result = finish(tool);
-  EXPECT_EQ(result.status, 137);
-  EXPECT_NE(result.err.find("killed: " + inputs[0] +
-                            ": killed by signal 9 (SIGKILL); unfinished output removed"),
-            std::string::npos)
-      << result.err;
-  const std::vector<nlohmann::json> results = jsonLines(result.out);
-  ASSERT_EQ(results.size(), 1U);
-  EXPECT_EQ(results[0]["status"], "killed");
-  EXPECT_TRUE(std::filesystem::is_empty(path("out")));
+  for (const Case& c :
+       {Case{false, SIGKILL, "killed",
+             "killed: " + inputs[0] + ": killed by signal 9 (SIGKILL); unfinished output removed"},
+        Case{true, SIGINT, "not rendered",
+             "not rendered: " + inputs[1] + ": the batch was interrupted (SIGINT)"}}) {
+    SCOPED_TRACE(c.signal);
+    const pid_t tool = start({"render", pathFromEnvironment("BROKEN_PLUGIN_HANGING"), inputs[0],
+                              inputs[1], "--output-dir", path("out"), "--json", "--jobs", "1"});
+    const auto temporary = [this] {
+      std::error_code none;
+      for (const auto& entry : std::filesystem::directory_iterator(path("out"), none))
+        if (entry.path().filename().string().rfind(".take0.wav.", 0) == 0) return true;
+      return false;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!temporary() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::ifstream children("/proc/" + std::to_string(tool) + "/task/" + std::to_string(tool) +
+                           "/children");
+    pid_t child = 0;
+    ASSERT_TRUE(temporary() && children >> child) << "no render child writing its output";
+    ::kill(c.toTheBatch ? tool : child, c.signal);
+    if (!c.toTheBatch) ::kill(tool, SIGINT);  // the second file hangs as well
+    const ToolRun result = finish(tool);
+    EXPECT_EQ(result.status, 130);
+    EXPECT_NE(result.err.find(c.line), std::string::npos) << result.err;
+    const std::vector<nlohmann::json> results = jsonLines(result.out);
+    ASSERT_EQ(results.size(), 2U);
+    EXPECT_EQ(results[0]["status"], c.status0);
+    EXPECT_EQ(results[1]["status"], "not rendered");
+    EXPECT_TRUE(std::filesystem::is_empty(path("out")));
+  }
 }
 
 // The object of one render: what the files hold, the settings, the time.
@@ -191,6 +205,15 @@ TEST_F(BatchTest, JsonDescribesTheRender) {
   EXPECT_NE(nonFinite.err.find("peak dBFS +inf -12.04; NaN samples in channel 2: 2\n"),
             std::string::npos)
       << nonFinite.err;
+
+  // A plugin found nowhere still gives every input its object.
+  const ToolRun unknown = run({"render", "no-such-plugin", path("in.wav"), path("odd.wav"),
+                               "--output-dir", path("none"), "--json"});
+  EXPECT_EQ(unknown.status, 3);
+  const std::vector<nlohmann::json> failed = jsonLines(unknown.out);
+  ASSERT_EQ(failed.size(), 2U) << unknown.out;
+  EXPECT_EQ(failed[1]["input"], path("odd.wav"));
+  EXPECT_EQ(failed[1]["exit_status"], 3);
 }
 
 TEST_F(BatchTest, OutputsAreNamedAfterTheirInputs) {

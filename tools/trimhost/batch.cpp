@@ -77,6 +77,8 @@ void writeAll(int descriptor, const std::string& text) {
 // parent, which shows it only for a file that ended without a result.
 [[noreturn]] void renderInChild(RenderOptions options, int resultPipe, int errorPipe) {
   ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  // The batch's own handlers, inherited, would only note an interruption.
+  installSignalHandlers();
   announceRemovalsTo(resultPipe);
   const int discard = ::open("/dev/null", O_WRONLY);
   ::dup2(discard, STDOUT_FILENO);
@@ -178,10 +180,10 @@ bool removeUnfinished(const ChildReport& report) {
   return removed;
 }
 
+std::string signalName(int signal);
+
 std::string signalText(int signal) {
-  const char* abbreviation = ::sigabbrev_np(signal);
-  return "signal " + std::to_string(signal) +
-         (abbreviation != nullptr ? " (SIG" + std::string(abbreviation) + ")" : "");
+  return "signal " + std::to_string(signal) + " (" + signalName(signal) + ")";
 }
 
 Outcome outcomeOf(const Child& child, int waitStatus, const std::string& input,
@@ -275,6 +277,41 @@ std::string outcomeLine(const Outcome& outcome) {
          clippedNote(j["clipped_samples"]);
 }
 
+std::string signalName(int signal) {
+  const char* abbreviation = ::sigabbrev_np(signal);
+  return abbreviation != nullptr ? "SIG" + std::string(abbreviation)
+                                 : "signal " + std::to_string(signal);
+}
+
+// While the batch runs, SIGINT, SIGTERM and SIGHUP do not end it at once: it
+// stops its renders, reports every file, and then ends with the signal's
+// status. Without SA_RESTART the signal cuts the wait for the renders short.
+volatile std::sig_atomic_t pendingInterruption = 0;
+
+class InterruptionWatch {
+ public:
+  InterruptionWatch() {
+    pendingInterruption = 0;
+    struct sigaction action {};
+    action.sa_handler = [](int signal) { pendingInterruption = signal; };
+    sigfillset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+      ::sigaction(kSignals[i], &action, &previous_[i]);
+  }
+  ~InterruptionWatch() {
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+      ::sigaction(kSignals[i], &previous_[i], nullptr);
+  }
+  InterruptionWatch(const InterruptionWatch&) = delete;
+  InterruptionWatch& operator=(const InterruptionWatch&) = delete;
+
+  int signal() const { return pendingInterruption; }
+
+ private:
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  struct sigaction previous_[std::size(kSignals)]{};
+};
+
 // The batch's progress on standard error, when that is a terminal.
 class BatchProgress {
  public:
@@ -314,18 +351,23 @@ class Batch {
     reportSkipped();
     const std::size_t jobs = options_.jobs > 0 ? static_cast<std::size_t>(options_.jobs)
                                                : std::max(1U, std::thread::hardware_concurrency());
+    const InterruptionWatch interruptions;
     auto next = toRender_.begin();
-    while ((next != toRender_.end() && stoppedBy_.empty()) || !running_.empty()) {
-      while (stoppedBy_.empty() && next != toRender_.end() && running_.size() < jobs) {
+    while ((next != toRender_.end() && stopReason_.empty()) || !running_.empty()) {
+      while (stopReason_.empty() && next != toRender_.end() && running_.size() < jobs) {
         running_.push_back(startChild(options_, *next, outputs_[*next]));
         ++next;
       }
       progress_.show(done_, running_.size());
       waitForChildren();
+      if (const int signal = interruptions.signal(); signal != 0 && interruptedBy_ == 0) {
+        interruptedBy_ = signal;
+        stopOthers("the batch was interrupted (" + signalName(signal) + ")");
+      }
     }
-    for (; next != toRender_.end(); ++next) reportLeftOut(*next, "not rendered", stoppedMessage());
+    for (; next != toRender_.end(); ++next) reportLeftOut(*next, "not rendered", stopReason_);
     progress_.clear();
-    return worst_;
+    return interruptedBy_ != 0 ? 128 + interruptedBy_ : worst_;
   }
 
   std::size_t skipped() const { return outputs_.size() - toRender_.size(); }
@@ -378,18 +420,20 @@ class Batch {
     const Outcome outcome =
         outcomeOf(child, waitStatus, options_.inputs[child.file], outputs_[child.file]);
     ++done_;
-    // A render that --fail-fast stopped did not fail of its own: the batch's
-    // status is that of the failure that stopped it, whatever --jobs is.
-    if (!stoppedBy_.empty() && outcome.exitStatus == 128 + SIGTERM) {
-      reportLeftOut(child.file, "not rendered", stoppedMessage());
+    // A render the batch stopped did not fail of its own: the batch's status
+    // is that of the failure that stopped it, whatever --jobs is, or the
+    // interruption's. An interruption from the terminal reaches the renders
+    // too.
+    if (!stopReason_.empty() &&
+        (outcome.exitStatus == 128 + SIGTERM ||
+         (interruptedBy_ != 0 && outcome.exitStatus == 128 + interruptedBy_))) {
+      reportLeftOut(child.file, "not rendered", stopReason_);
       return;
     }
     report(outcome, true);
-    if (outcome.exitStatus != 0 && options_.failFast && stoppedBy_.empty())
-      stopOthers(options_.inputs[child.file]);
+    if (outcome.exitStatus != 0 && options_.failFast && stopReason_.empty())
+      stopOthers("stopped after " + options_.inputs[child.file] + " failed");
   }
-
-  std::string stoppedMessage() const { return "stopped after " + stoppedBy_ + " failed"; }
 
   void report(const Outcome& outcome, bool counts) {
     progress_.clear();
@@ -403,14 +447,15 @@ class Batch {
   // The renders still running end as on an interruption: each removes its
   // unfinished output. Those already reaped are passed over: their process
   // ids may be another's by now.
-  void stopOthers(const std::string& failedInput) {
-    stoppedBy_ = failedInput;
+  void stopOthers(const std::string& reason) {
+    stopReason_ = reason;
     for (const Child& child : running_)
       if (child.resultPipe >= 0 || child.errorPipe >= 0) ::kill(child.pid, SIGTERM);
   }
 
  public:
   std::size_t rendered() const { return rendered_; }
+  int interruptedBy() const { return interruptedBy_; }
 
  private:
   const BatchOptions& options_;
@@ -422,7 +467,8 @@ class Batch {
   std::size_t done_ = 0;
   std::size_t rendered_ = 0;
   int worst_ = 0;
-  std::string stoppedBy_;  // the input whose failure stopped the batch (--fail-fast)
+  std::string stopReason_;  // why the batch stopped early: a failure (--fail-fast), a signal
+  int interruptedBy_ = 0;
 };
 
 void printPlan(const BatchOptions& options) {
@@ -465,7 +511,10 @@ void runBatch(const BatchOptions& options) {
   std::printf("batch: %zu of %zu files rendered into %s%s\n", batch.rendered(),
               options.inputs.size(), options.outputDir.c_str(), skipped.c_str());
   if (worst != 0)
-    throw ToolError(static_cast<ExitStatus>(worst),
-                    std::to_string(options.inputs.size() - batch.rendered() - batch.skipped()) +
-                        " file(s) not rendered");
+    throw ToolError(
+        static_cast<ExitStatus>(worst),
+        (batch.interruptedBy() != 0 ? "interrupted (" + signalName(batch.interruptedBy()) + "); "
+                                    : "") +
+            std::to_string(options.inputs.size() - batch.rendered() - batch.skipped()) +
+            " file(s) not rendered");
 }

@@ -17,6 +17,7 @@
 #include "plugin_lookup.h"
 #include "preset_commands.h"
 #include "render.h"
+#include "render_report.h"
 #include "settings_file.h"
 #include "signal_cleanup.h"
 #include "text_match.h"
@@ -119,10 +120,32 @@ void addOverwriteOption(CLI::App& command, ExistingOutput& existing) {
       "replace output files that exist (without it they are refused, and nothing is done)");
 }
 
+// Under --json every input gets its object, also when no render could start
+// because the plugin was not found.
+void reportEveryInputFailed(const Commands& commands, const ToolError& error) {
+  const JsonOutput json;
+  const std::vector<std::string>& files = commands.renderFiles;
+  const int status = static_cast<int>(error.status);
+  if (commands.batch.outputDir.empty()) {
+    if (files.size() == 2) json.print(failureJson(files[0], files[1], status, error.what()));
+    return;
+  }
+  for (const std::string& input : files) {
+    const std::string output =
+        batchOutputPath(input, commands.batch.outputDir, commands.render.format);
+    json.print(failureJson(input, output, status, error.what()));
+  }
+}
+
 // render PLUGIN INPUT OUTPUT, or render PLUGIN INPUT... --output-dir DIR.
 void runRenderCommand(Commands& commands) {
   RenderOptions& render = commands.render;
-  render.plugin = findPlugin(render.plugin);
+  try {
+    render.plugin = findPlugin(render.plugin);
+  } catch (const ToolError& error) {
+    if (render.json) reportEveryInputFailed(commands, error);
+    throw;
+  }
   if (!commands.timeSignature.empty()) parseTimeSignature(commands.timeSignature, render.transport);
   render.transport.state = transportStates().at(lowerCase(commands.transport));
   BatchOptions& batch = commands.batch;
