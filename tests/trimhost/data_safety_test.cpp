@@ -303,6 +303,18 @@ TEST_F(DataSafetyTest, ContainersFollowTheExtensionAndAdviceWorks) {
   ASSERT_TRUE(contains(flac.err, advice)) << flac.err;
   const std::string first = flac.err.substr(flac.err.find(advice) + advice.size(), 5);
   EXPECT_EQ(render(path("out.flac"), {"--format", first}).status, 0) << first;
+
+  // A decoded lossy input needs no --format: a format is chosen, and said.
+  ASSERT_EQ(run({"tone", path("in.ogg"), "--channels", "2", "--seconds", "0.1"}).status, 0);
+  for (const auto& [name, format] : {std::pair{"decoded.wav", "32 bit float, as a .wav"},
+                                     std::pair{"decoded.flac", "Signed 24 bit PCM, as a .flac"}}) {
+    const ToolRun decoded =
+        run({"render", trimixer(), path("in.ogg"), path(name), "--outputs", "2"});
+    EXPECT_EQ(decoded.status, 0) << decoded.err;
+    EXPECT_TRUE(contains(decoded.err,
+                         std::string("format: ") + format + " file cannot hold the input's Vorbis"))
+        << decoded.err;
+  }
 }
 
 // Every output is checked before processing starts: with a plugin that

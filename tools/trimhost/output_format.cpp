@@ -186,6 +186,25 @@ bool canOpenOnPipe(int format, const SF_INFO& output) {
   return file != nullptr;
 }
 
+bool isLossy(int subtype) {
+  return subtype == SF_FORMAT_VORBIS || subtype == SF_FORMAT_OPUS ||
+         subtype == SF_FORMAT_MPEG_LAYER_I || subtype == SF_FORMAT_MPEG_LAYER_II ||
+         subtype == SF_FORMAT_MPEG_LAYER_III;
+}
+
+// A decoded Vorbis, Opus or MP3 input goes into a container of samples as
+// floats where it holds them, else as 24 or 16 bits; the choice is said.
+int sampleFormatForDecoded(const Container& container, const SF_INFO& input) {
+  for (const int subtype : {SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16}) {
+    if (!holds(container.format, subtype, input.channels, input.samplerate)) continue;
+    std::fprintf(stderr, "trimhost: format: %s, as a .%s file cannot hold the input's %s\n",
+                 sampleFormatName(subtype).c_str(), container.name.c_str(),
+                 sampleFormatName(input.format).c_str());
+    return subtype;
+  }
+  return input.format & SF_FORMAT_SUBMASK;
+}
+
 }  // namespace
 
 int chooseOutputFormat(const SF_INFO& input, const std::string& output,
@@ -197,6 +216,9 @@ int chooseOutputFormat(const SF_INFO& input, const std::string& output,
   if (request.sampleFormat.empty() && container.impliedSubtype != 0 &&
       !holds(container.format, subtype, input.channels, input.samplerate))
     subtype = container.impliedSubtype;
+  if (request.sampleFormat.empty() && isLossy(subtype) &&
+      !holds(container.format, subtype, input.channels, input.samplerate))
+    subtype = sampleFormatForDecoded(container, input);
   if (holds(container.format, subtype, input.channels, input.samplerate))
     return container.format | subtype;
   const std::string choices = namesHeldBy(container.format, input.channels, input.samplerate);
