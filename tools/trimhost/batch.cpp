@@ -75,10 +75,13 @@ void writeAll(int descriptor, const std::string& text) {
 // In the child: the render, its result as JSON on the result pipe, and its
 // exit status. Its human lines are not wanted; its standard error goes to the
 // parent, which shows it only for a file that ended without a result.
-[[noreturn]] void renderInChild(RenderOptions options, int resultPipe, int errorPipe) {
+[[noreturn]] void renderInChild(RenderOptions options, int resultPipe, int errorPipe,
+                                InterruptionsHeld& held) {
   ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-  // The batch's own handlers, inherited, would only note an interruption.
+  // The batch's own handlers, inherited, would only note an interruption;
+  // one that came meanwhile was held back, and is handled from here on.
   installSignalHandlers();
+  held.restore();
   announceRemovalsTo(resultPipe);
   const int discard = ::open("/dev/null", O_WRONLY);
   ::dup2(discard, STDOUT_FILENO);
@@ -111,6 +114,7 @@ Child startChild(const BatchOptions& options, std::size_t file, const std::strin
   makePipe(result);
   makePipe(errors);
   std::fflush(nullptr);
+  InterruptionsHeld held;
   const pid_t pid = ::fork();
   if (pid < 0) throw ToolError(ExitStatus::Failure, "cannot start a render: no process");
   if (pid == 0) {
@@ -119,7 +123,7 @@ Child startChild(const BatchOptions& options, std::size_t file, const std::strin
     RenderOptions render = options.render;
     render.input = options.inputs[file];
     render.output = output;
-    renderInChild(render, result[1], errors[1]);
+    renderInChild(render, result[1], errors[1], held);
   }
   ::close(result[1]);
   ::close(errors[1]);

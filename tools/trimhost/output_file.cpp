@@ -144,6 +144,8 @@ OutputFile::OutputFile(const std::string& name, ExistingOutput existing) : name_
 
 void OutputFile::createTemporary() {
   std::string pattern = temporaryPattern(target_);
+  // An interruption between making the file and registering it would leave it.
+  InterruptionsHeld held;
   descriptor_ = ::mkstemp(pattern.data());
   if (descriptor_ < 0) {
     const std::filesystem::path directory = std::filesystem::path(pattern).parent_path();
@@ -198,6 +200,7 @@ void OutputFile::commit() {
   }
   if (::close(descriptor) != 0) throw systemError("write", name_);
   if (kind_ != Kind::Regular) return;
+  deferInterruptions();
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) throw systemError("write", name_);
   committed_ = true;
   removal_.reset();

@@ -145,6 +145,29 @@ void installSignalHandlers() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
+sigset_t interruptionSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const SignalName& interruption : kInterruptions) sigaddset(&set, interruption.number);
+  return set;
+}
+
+InterruptionsHeld::InterruptionsHeld() {
+  const sigset_t set = interruptionSet();
+  sigprocmask(SIG_BLOCK, &set, &previous_);
+}
+
+void InterruptionsHeld::restore() {
+  if (!held_) return;
+  held_ = false;
+  sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+void deferInterruptions() {
+  const sigset_t set = interruptionSet();
+  sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
 void announceRemovalsTo(int descriptor) { announcements = descriptor; }
 
 RemovalOnSignal::RemovalOnSignal(const std::string& path) : slot_(-1) {

@@ -4,6 +4,7 @@
 // process, so its crashes are caught here too.
 #pragma once
 
+#include <csignal>
 #include <string>
 
 // Installs the handlers; called once at start-up. SIGINT, SIGTERM and SIGHUP
@@ -12,6 +13,29 @@
 // in progress. SIGPIPE is ignored, so that a reader closing its end of a pipe
 // shows as a write error.
 void installSignalHandlers();
+
+// Holds SIGINT, SIGTERM and SIGHUP back while it lives, or until restore():
+// one that arrives meanwhile is handled then. Used where a signal must not
+// fall between two steps, such as creating a temporary file and registering
+// it, or forking a render and installing its handlers.
+class InterruptionsHeld {
+ public:
+  InterruptionsHeld();
+  ~InterruptionsHeld() { restore(); }
+  InterruptionsHeld(const InterruptionsHeld&) = delete;
+  InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
+
+  void restore();
+
+ private:
+  sigset_t previous_;
+  bool held_ = true;
+};
+
+// Holds interruptions back for the rest of the run: once an output is in
+// place the command has done its work, and an interruption must not report
+// it as unfinished.
+void deferInterruptions();
 
 // From now on every file registered for removal is also announced on this
 // descriptor, a line "unfinished: PATH" each: a batch's render child tells its
