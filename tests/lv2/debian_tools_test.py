@@ -83,6 +83,13 @@ def wav(path):
     return chunks[b"fmt "], chunks[b"data"]
 
 
+def speaker_free(fmt):
+    """The format chunk without an extensible format's channel mask: trimhost
+    claims no speaker positions, lv2apply writes libsndfile's usual layout."""
+    extensible = len(fmt) >= 24 and fmt[:2] == b"\xfe\xff"
+    return fmt[:20] + fmt[24:] if extensible else fmt
+
+
 def first_difference(a, b, channels):
     x, y = array.array("f", a), array.array("f", b)
     for i, (p, q) in enumerate(zip(x, y)):
@@ -112,7 +119,7 @@ def render_row(lv2_env, work, trimhost, plugin, number, source, controls, settin
     if problems:
         return problems
     (lv2_fmt, lv2_data), (vst_fmt, vst_data) = wav(lv2_out), wav(vst_out)
-    if lv2_fmt != vst_fmt:
+    if speaker_free(lv2_fmt) != speaker_free(vst_fmt):
         problems.append(f"format {lv2_fmt.hex()} against {vst_fmt.hex()}")
     if lv2_data != vst_data:
         channels = int.from_bytes(vst_fmt[2:4], "little")
