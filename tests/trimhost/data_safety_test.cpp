@@ -138,6 +138,16 @@ TEST_F(DataSafetyTest, DamagedOrShortInputsFailWithoutOutput) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(contains(result.out, "(96000 frames")) << result.out;
   }
+
+  // An Ogg stream cut short has no header that gives its length: its
+  // missing last page gives it away.
+  ASSERT_EQ(run({"tone", path("whole.opus"), "--channels", "2"}).status, 0);
+  const std::string opus = contents(path("whole.opus"));
+  std::ofstream(path("cut.opus"), std::ios::binary) << opus.substr(0, opus.size() * 15 / 16);
+  const ToolRun cut = run({"render", trimixer(), path("cut.opus"), path("cut.wav")});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_TRUE(contains(cut.err, "its Ogg stream stops before its end")) << cut.err;
+  EXPECT_FALSE(fs::exists(path("cut.wav")));
 }
 
 TEST_F(DataSafetyTest, SpecialFilesAreWrittenInPlaceAndLinksStay) {

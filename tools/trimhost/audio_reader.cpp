@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "tool_error.h"
@@ -123,6 +124,43 @@ void refuseNonAudioKinds(const std::string& path) {
                     "cannot read audio file " + path + ": it is " + kind + ", not a file");
 }
 
+// An Ogg stream marks its last page as its end (the header type's bit 2). A
+// file cut short has no such page, or has it only in part, and no header that
+// gives its length, so its last page is the only sign. Only regular files are
+// looked at: a pipe cannot be read from its end.
+constexpr std::size_t kPageHeader = 27;  // up to the segment count, which is its last byte
+constexpr std::size_t kOggTail = kPageHeader + 255 + 255 * 255;  // one page at most
+constexpr unsigned char kEndOfStream = 0x04;
+
+// The size of the page that starts at `page`, or 0 when its header is cut.
+std::size_t pageSize(const std::string& bytes, std::size_t page) {
+  if (page + kPageHeader > bytes.size()) return 0;
+  const auto segments = static_cast<unsigned char>(bytes[page + kPageHeader - 1]);
+  if (page + kPageHeader + segments > bytes.size()) return 0;
+  std::size_t size = kPageHeader + segments;
+  for (std::size_t i = 0; i < segments; ++i)
+    size += static_cast<unsigned char>(bytes[page + kPageHeader + i]);
+  return size;
+}
+
+bool oggStreamCut(const std::string& path, const SF_INFO& info) {
+  struct stat status {};
+  if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_OGG || ::stat(path.c_str(), &status) != 0 ||
+      !S_ISREG(status.st_mode))
+    return false;
+  std::ifstream file(path, std::ios::binary);
+  const auto size = static_cast<std::size_t>(status.st_size);
+  const std::size_t tail = std::min(size, kOggTail);
+  std::string bytes(tail, '\0');
+  file.seekg(static_cast<std::streamoff>(size - tail));
+  file.read(bytes.data(), static_cast<std::streamsize>(tail));
+  const std::size_t page = bytes.rfind("OggS");
+  if (page == std::string::npos) return true;
+  const std::size_t length = pageSize(bytes, page);
+  return length == 0 || page + length > bytes.size() ||
+         (static_cast<unsigned char>(bytes[page + 5]) & kEndOfStream) == 0;
+}
+
 // libsndfile's words for a header it cannot use, in the user's terms.
 std::string openFailure(std::string reason) {
   if (reason.find("SF_INFO struct incomplete") != std::string::npos ||
@@ -141,6 +179,7 @@ AudioReader::AudioReader(const std::string& path) : path_(path), file_(nullptr, 
                     "cannot read audio file " + path + ": " + openFailure(sf_strerror(nullptr)));
   }
   expected_ = promisedFrames(file_.get(), info_);
+  streamCut_ = oggStreamCut(path, info_);
 }
 
 template <typename Sample>
@@ -150,6 +189,7 @@ sf_count_t AudioReader::readFrames(Sample* frames, sf_count_t count,
   read_ += got;
   if (sf_error(file_.get()) != SF_ERR_NO_ERROR) fail(sf_strerror(file_.get()));
   if (got < count && expected_ >= 0 && read_ < expected_) fail("the file ends early");
+  if (got < count && streamCut_) fail("the file ends early: its Ogg stream stops before its end");
   return got;
 }
 

@@ -36,4 +36,5 @@ class AudioReader {
   std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> file_;
   std::int64_t expected_ = -1;
   std::int64_t read_ = 0;
+  bool streamCut_ = false;  // an Ogg file whose last page does not end its stream
 };
