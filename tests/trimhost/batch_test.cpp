@@ -2,12 +2,10 @@
 // its machine-readable results (--json), through the built tool.
 #include <signal.h>
 
-#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <thread>
 
 #include "test_audio.h"
 #include "trimhost_test.h"
@@ -137,19 +135,11 @@ TEST_F(BatchTest, KilledRendersAndInterruptedBatchesLeaveNoFileAndAreReported) {
     SCOPED_TRACE(c.signal);
     const pid_t tool = start({"render", pathFromEnvironment("BROKEN_PLUGIN_HANGING"), inputs[0],
                               inputs[1], "--output-dir", path("out"), "--json", "--jobs", "1"});
-    const auto temporary = [this] {
-      std::error_code none;
-      for (const auto& entry : std::filesystem::directory_iterator(path("out"), none))
-        if (entry.path().filename().string().rfind(".take0.wav.", 0) == 0) return true;
-      return false;
-    };
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!temporary() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool writing = awaitTemporaryOf("take0.wav", "out");
     std::ifstream children("/proc/" + std::to_string(tool) + "/task/" + std::to_string(tool) +
                            "/children");
     pid_t child = 0;
-    ASSERT_TRUE(temporary() && children >> child) << "no render child writing its output";
+    ASSERT_TRUE(writing && children >> child) << "no render child writing its output";
     ::kill(c.toTheBatch ? tool : child, c.signal);
     if (!c.toTheBatch) ::kill(tool, SIGINT);  // the second file hangs as well
     const ToolRun result = finish(tool);

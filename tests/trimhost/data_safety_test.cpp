@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cfloat>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -345,14 +344,7 @@ TEST_F(DataSafetyTest, CrashesAndInterruptionsLeaveNoFile) {
 
   // Interrupted once its temporary file is there, so that there is one to remove.
   const pid_t tone = start({"tone", path("long.wav"), "--seconds", "86400"});
-  const auto writing = [this] {
-    const std::vector<std::string> names = files();
-    return std::any_of(names.begin(), names.end(),
-                       [](const std::string& name) { return name.rfind(".long.wav.", 0) == 0; });
-  };
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!writing() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  awaitTemporaryOf("long.wav");
   ::kill(tone, SIGINT);
   const ToolRun interrupted = finish(tone);
   EXPECT_EQ(interrupted.status, 130);

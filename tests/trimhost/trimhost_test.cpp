@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 extern char** environ;
 
@@ -55,6 +57,20 @@ std::vector<std::string> TrimhostTest::files() const {
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+bool TrimhostTest::awaitTemporaryOf(const std::string& output, const std::string& folder) const {
+  const std::string prefix = "." + output + ".";
+  const auto there = [&] {
+    std::error_code none;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch_ / folder, none))
+      if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+    return false;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!there() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return there();
 }
 
 // The tool's output goes to files beside the scratch directory, so that

@@ -26,6 +26,10 @@ class TrimhostTest : public ::testing::Test {
   std::string path(const std::string& name) const { return (scratch_ / name).string(); }
   // The names of the files in the scratch directory, sorted.
   std::vector<std::string> files() const;
+  // Waits (20 s at most) until the tool's temporary file for OUTPUT exists in
+  // the scratch subfolder FOLDER ("" for the scratch directory itself), so
+  // that a signal finds something to remove. Answers whether it came.
+  bool awaitTemporaryOf(const std::string& output, const std::string& folder = "") const;
 
   ToolRun run(const std::vector<std::string>& arguments) const;
   // The tool started without waiting for it, and then waited for.
