@@ -228,6 +228,34 @@ TEST_F(BatchTest, OutputsAreNamedAfterTheirInputs) {
   }
 }
 
+// With --merge, --group N merges every N inputs into one output, named
+// after the group's first; each object lists the group's inputs.
+TEST_F(BatchTest, GroupsOfInputsAreMergedIntoAnOutputEach) {
+  std::vector<std::string> inputs;
+  for (const char* name : {"song1-drums", "song1-bass", "song2-drums", "song2-bass"}) {
+    inputs.push_back(path(std::string(name) + ".wav"));
+    writeAudio(inputs.back(), testSignal(2, inputs.size() == 4 ? kFrames / 2 : kFrames));
+  }
+  std::vector<std::string> arguments{"render", trimixer()};
+  arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+  arguments.insert(arguments.end(),
+                   {"--merge", "--group", "2", "--output-dir", path("out"), "--json"});
+  const ToolRun result = run(arguments);
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<nlohmann::json> results = jsonLines(result.out);
+  ASSERT_EQ(results.size(), 2U) << result.out;
+  for (std::size_t group = 0; group < 2; ++group) {
+    SCOPED_TRACE(group);
+    const nlohmann::json* json = resultFor(results, inputs[2 * group]);
+    ASSERT_NE(json, nullptr);
+    EXPECT_EQ((*json)["inputs"], nlohmann::json({inputs[2 * group], inputs[2 * group + 1]}));
+    EXPECT_EQ((*json)["output"], path("out/song" + std::to_string(group + 1) + "-drums.wav"));
+    EXPECT_EQ((*json)["channels_in"], 4);
+    EXPECT_EQ((*json)["padded_frames"], nlohmann::json({0, group == 1 ? kFrames / 2 : 0}));
+  }
+  EXPECT_NE(result.err.find("2 of 2 groups rendered"), std::string::npos) << result.err;
+}
+
 // Another maker's plugin, by name, in a batch: every file rendered with
 // the settings, each with its own instance.
 TEST_F(BatchTest, AThirdPartyPluginByName) {

@@ -19,6 +19,9 @@ class ErrorTest : public TrimhostTest {
   void SetUp() override {
     TrimhostTest::SetUp();
     writeAudio(path("in.wav"), testSignal(6, 300));
+    Audio rate44 = testSignal(2, 300);
+    rate44.sampleRate = 44100;
+    writeAudio(path("rate44.wav"), rate44);
     std::ofstream(path("text.wav")) << "not audio at all\n";
     std::ifstream source(path("in.wav"), std::ios::binary);
     std::string rateless(std::istreambuf_iterator<char>(source), {});
@@ -35,7 +38,7 @@ class ErrorTest : public TrimhostTest {
     EXPECT_NE(result.err.find(refusal.message), std::string::npos) << result.err;
     EXPECT_EQ(result.err.rfind("trimhost: ", 0), 0u) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    EXPECT_EQ(files(), (std::vector<std::string>{"in.wav", "rate0.wav", "text.wav"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"in.wav", "rate0.wav", "rate44.wav", "text.wav"}));
   }
 };
 
@@ -99,6 +102,11 @@ TEST_F(ErrorTest, FilesThatCannotBeReadOrWritten) {
             {trimixer(), path("in.wav"), path("out.flac")},
             1,
             "a .flac file cannot hold the sample format 32 bit float; choose one with --format"},
+           {"merged rates differ",
+            {trimixer(), path("in.wav"), path("rate44.wav"), out, "--merge"},
+            1,
+            "cannot merge " + path("rate44.wav") + " at 44100 Hz with " + path("in.wav") +
+                " at 48000 Hz"},
            {"too many outputs",
             {trimixer(), path("in.wav"), out, "--outputs", "7"},
             1,
@@ -149,10 +157,24 @@ TEST_F(ErrorTest, SettingsThatNameNothingOrCannotBeReached) {
             "expected N/D, such as 3/4"},
            {"unknown format", with({"--format", "pcm8"}), 2,
             "--format pcm8: not a sample format; choose one of pcm16, pcm24, pcm32, float32"},
+           {"map beyond the channels", with({"--map", "1,7"}), 2,
+            "--map names channel 7, but the inputs have 6 channels"},
+           {"map beyond the inputs", with({"--map", "1,2,3,4,5,6,1"}), 2,
+            "--map lists 7 channels, the plugin takes 6 inputs"},
+           {"standard input merged twice",
+            {trimixer(), "-", "-", path("out.wav"), "--merge"},
+            2,
+            "standard input (-) can be read only once"},
+           {"groups that do not divide",
+            {trimixer(), path("in.wav"), path("in.wav"), path("in.wav"), "--merge", "--group", "2",
+             "--output-dir", path("out")},
+            2,
+            "--group 2: 3 inputs do not make whole groups of 2"},
            {"missing argument",
             {trimixer(), path("in.wav")},
             2,
-            "render takes PLUGIN INPUT OUTPUT, or PLUGIN INPUT... --output-dir DIR"}}) {
+            "render takes PLUGIN INPUT OUTPUT, PLUGIN INPUT... OUTPUT --merge, or PLUGIN "
+            "INPUT... --output-dir DIR"}}) {
     expectRefused(refusal);
   }
 }

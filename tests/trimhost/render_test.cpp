@@ -154,6 +154,56 @@ TEST_F(RenderTest, SurplusInputChannelsNeedDropExtra) {
   expectMix(in, render(in, {"--drop-extra"}), {1.0, 1.0, 1.0});
 }
 
+// The channels listed, in that order, of the first FRAMES frames.
+Audio picked(const Audio& from, const std::vector<int>& channels, std::size_t frames) {
+  Audio audio;
+  audio.channels = static_cast<int>(channels.size());
+  for (std::size_t frame = 0; frame < frames; ++frame)
+    for (int channel : channels) audio.samples.push_back(from.at(frame, channel));
+  return audio;
+}
+
+// Merged files and a map feed the plugin as one file of those channels
+// does, bit for bit; a shorter file is padded with silence, and says so.
+TEST_F(RenderTest, MergedAndMappedInputsMixAsOneFileOfTheirChannels) {
+  const Audio six = testSignal(6, kFrames);
+  Audio cut = six;
+  for (std::size_t frame = kFrames / 2; frame < kFrames; ++frame)
+    for (std::size_t channel : {4, 5}) cut.samples[frame * 6 + channel] = 0.0f;
+  const Audio pair1 = picked(six, {0, 1}, kFrames);
+  const Audio pair2 = picked(six, {2, 3}, kFrames);
+  const struct {
+    std::vector<Audio> inputs;
+    std::vector<std::string> options;
+    Audio sameAs;
+    std::string line;
+  } rows[] = {
+      {{pair1, pair2, picked(six, {4, 5}, kFrames)}, {"--merge"}, six, "in:  6 channel(s)"},
+      {{pair1, pair2, picked(six, {4, 5}, kFrames / 2)},
+       {"--merge"},
+       cut,
+       "padded with silence to the longest input: " + path("in3.wav") + " (500 frames)\n"},
+      {{picked(six, {0}, kFrames)}, {"--map", "1,1"}, picked(six, {0, 0}, kFrames), "in:  1 "},
+      {{picked(six, {0}, kFrames), picked(six, {2}, kFrames), picked(six, {4}, kFrames)},
+       {"--merge", "--map", "1,1,2,2,3,3"},
+       picked(six, {0, 0, 2, 2, 4, 4}, kFrames),
+       "in:  3 "}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    std::vector<std::string> arguments{"render", trimixer()};
+    for (std::size_t file = 0; file < row.inputs.size(); ++file) {
+      arguments.push_back(path("in" + std::to_string(file + 1) + ".wav"));
+      writeAudio(arguments.back(), row.inputs[file]);
+    }
+    arguments.insert(arguments.end(), {path("merged.wav"), "--overwrite"});
+    arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+    const ToolRun merged = run(arguments);
+    ASSERT_EQ(merged.status, 0) << merged.err;
+    EXPECT_NE(merged.out.find(row.line), std::string::npos) << merged.out;
+    EXPECT_EQ(readAudio(path("merged.wav")).samples, render(row.sameAs).samples);
+  }
+}
+
 TEST_F(RenderTest, OutputsKeepsTheFirstChannels) {
   const Audio in = testSignal(6, kFrames);
   const Audio out = render(in, {"--outputs", "2"});

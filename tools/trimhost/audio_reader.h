@@ -14,6 +14,7 @@ class AudioReader {
   // Throws ToolError (ExitStatus::Failure) when the file cannot be read.
   explicit AudioReader(const std::string& path);
 
+  const std::string& path() const { return path_; }
   const SF_INFO& info() const { return info_; }
 
   // The frames the header promises, -1 when it gives no length.

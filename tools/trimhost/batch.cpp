@@ -47,12 +47,14 @@ std::string extensionFor(const std::string& input, const FormatRequest& format) 
   return std::filesystem::path(input).extension().string();
 }
 
-// Two inputs that would write one output, and outputs already meant for
-// another input, are refused before anything is rendered.
-std::vector<std::string> plannedOutputs(const BatchOptions& options) {
+// Two renders that would write one output, and outputs already meant for
+// another render, are refused before anything is rendered.
+std::vector<std::string> plannedOutputs(const BatchOptions& options,
+                                        const std::vector<std::vector<std::string>>& groups) {
   std::vector<std::string> outputs;
   std::map<std::string, std::string> inputOf;
-  for (const std::string& input : options.inputs) {
+  for (const std::vector<std::string>& group : groups) {
+    const std::string& input = group.front();
     const std::string output = batchOutputPath(input, options.outputDir, options.render.format);
     const auto [taken, fresh] = inputOf.emplace(output, input);
     if (!fresh)
@@ -93,10 +95,12 @@ void writeAll(int descriptor, const std::string& text) {
     json = resultJson(renderFile(options));
   } catch (const ToolError& error) {
     status = static_cast<int>(error.status);
-    json = failureJson(options.input, options.output, status, error.what());
+    json = withMergedInputs(failureJson(options.input, options.output, status, error.what()),
+                            options.merged);
   } catch (const std::exception& error) {
     status = static_cast<int>(ExitStatus::Failure);
-    json = failureJson(options.input, options.output, status, error.what());
+    json = withMergedInputs(failureJson(options.input, options.output, status, error.what()),
+                            options.merged);
   }
   std::fflush(stdout);
   writeAll(resultPipe, json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
@@ -108,7 +112,8 @@ void makePipe(int ends[2]) {
     throw ToolError(ExitStatus::Failure, "cannot start a render: no pipe");
 }
 
-Child startChild(const BatchOptions& options, std::size_t file, const std::string& output) {
+Child startChild(const BatchOptions& options, std::size_t file,
+                 const std::vector<std::string>& group, const std::string& output) {
   int result[2];
   int errors[2];
   makePipe(result);
@@ -121,7 +126,8 @@ Child startChild(const BatchOptions& options, std::size_t file, const std::strin
     ::close(result[0]);
     ::close(errors[0]);
     RenderOptions render = options.render;
-    render.input = options.inputs[file];
+    render.input = group.front();
+    render.merged = mergedInputs(options, group);
     render.output = output;
     renderInChild(render, result[1], errors[1], held);
   }
@@ -264,9 +270,28 @@ std::vector<std::size_t> inputsToRender(const BatchOptions& options,
   return chosen;
 }
 
+// "a.wav + b.wav": the inputs of a group, merged.
+std::string joinedInputs(const std::vector<std::string>& group) {
+  std::string text;
+  for (const std::string& input : group) text += (text.empty() ? "" : " + ") + input;
+  return text;
+}
+
+std::string inputsText(const nlohmann::ordered_json& j) {
+  if (!j.contains("inputs")) return j.value("input", "");
+  return joinedInputs(j["inputs"].get<std::vector<std::string>>());
+}
+
+std::string paddingNote(const nlohmann::ordered_json& j) {
+  if (!j.contains("padded_frames")) return "";
+  const std::string padded = paddingList(j["inputs"].get<std::vector<std::string>>(),
+                                         j["padded_frames"].get<std::vector<std::int64_t>>());
+  return padded.empty() ? "" : "; padded with silence: " + padded;
+}
+
 std::string outcomeLine(const Outcome& outcome) {
   const nlohmann::ordered_json& j = outcome.json;
-  const std::string input = j.value("input", "");
+  const std::string input = inputsText(j);
   const std::string status = j.value("status", "failed");
   if (status != "ok") {
     const std::string code =
@@ -278,7 +303,7 @@ std::string outcomeLine(const Outcome& outcome) {
                 counted(j.value("frames", std::int64_t{0}), "frame").c_str(),
                 j.value("realtime_factor", 0.0));
   return "ok: " + input + " -> " + j.value("output", "") + summary + peakList(j["peak_dbfs_out"]) +
-         clippedNote(j["clipped_samples"]);
+         clippedNote(j["clipped_samples"]) + paddingNote(j);
 }
 
 std::string signalName(int signal) {
@@ -345,7 +370,8 @@ class Batch {
  public:
   Batch(const BatchOptions& options, std::optional<JsonOutput>& json)
       : options_(options),
-        outputs_(plannedOutputs(options)),
+        groups_(inputGroups(options)),
+        outputs_(plannedOutputs(options, groups_)),
         toRender_(inputsToRender(options, outputs_)),
         json_(json),
         progress_(toRender_.size()) {}
@@ -359,7 +385,7 @@ class Batch {
     auto next = toRender_.begin();
     while ((next != toRender_.end() && stopReason_.empty()) || !running_.empty()) {
       while (stopReason_.empty() && next != toRender_.end() && running_.size() < jobs) {
-        running_.push_back(startChild(options_, *next, outputs_[*next]));
+        running_.push_back(startChild(options_, *next, groups_[*next], outputs_[*next]));
         ++next;
       }
       progress_.show(done_, running_.size());
@@ -408,7 +434,7 @@ class Batch {
   }
 
   void reportLeftOut(std::size_t file, const std::string& status, const std::string& why) {
-    report({0, leftOutJson(options_.inputs[file], outputs_[file], status, why)}, false);
+    report(file, {0, leftOutJson(groups_[file].front(), outputs_[file], status, why)}, false);
   }
 
   static bool readable(const std::vector<pollfd>& watched, int descriptor) {
@@ -422,7 +448,7 @@ class Batch {
     while (::waitpid(child.pid, &waitStatus, 0) < 0 && errno == EINTR) {
     }
     const Outcome outcome =
-        outcomeOf(child, waitStatus, options_.inputs[child.file], outputs_[child.file]);
+        outcomeOf(child, waitStatus, groups_[child.file].front(), outputs_[child.file]);
     ++done_;
     // A render the batch stopped did not fail of its own: the batch's status
     // is that of the failure that stopped it, whatever --jobs is, or the
@@ -434,12 +460,15 @@ class Batch {
       reportLeftOut(child.file, "not rendered", stopReason_);
       return;
     }
-    report(outcome, true);
+    report(child.file, outcome, true);
     if (outcome.exitStatus != 0 && options_.failFast && stopReason_.empty())
-      stopOthers("stopped after " + options_.inputs[child.file] + " failed");
+      stopOthers("stopped after " + joinedInputs(groups_[child.file]) + " failed");
   }
 
-  void report(const Outcome& outcome, bool counts) {
+  // Every object of a group lists its inputs, also when its render did not
+  // get as far as saying so.
+  void report(std::size_t file, Outcome outcome, bool counts) {
+    outcome.json = withMergedInputs(outcome.json, mergedInputs(options_, groups_[file]));
     progress_.clear();
     std::printf("%s\n", outcomeLine(outcome).c_str());
     std::fflush(stdout);
@@ -463,6 +492,7 @@ class Batch {
 
  private:
   const BatchOptions& options_;
+  std::vector<std::vector<std::string>> groups_;  // the inputs of each render
   std::vector<std::string> outputs_;
   std::vector<std::size_t> toRender_;  // indices of the inputs, in order
   std::optional<JsonOutput>& json_;
@@ -476,16 +506,35 @@ class Batch {
 };
 
 void printPlan(const BatchOptions& options) {
-  const std::vector<std::string> outputs = plannedOutputs(options);
+  const std::vector<std::vector<std::string>> groups = inputGroups(options);
+  const std::vector<std::string> outputs = plannedOutputs(options, groups);
   const std::vector<std::size_t> chosen = inputsToRender(options, outputs);
   for (std::size_t file = 0; file < outputs.size(); ++file) {
     const bool renders = std::binary_search(chosen.begin(), chosen.end(), file);
     std::printf("%s: %s -> %s\n", renders ? "would render" : "would skip, as it exists",
-                options.inputs[file].c_str(), outputs[file].c_str());
+                joinedInputs(groups[file]).c_str(), outputs[file].c_str());
   }
 }
 
 }  // namespace
+
+std::vector<std::vector<std::string>> inputGroups(const BatchOptions& options) {
+  const std::size_t size = std::max<std::size_t>(1, options.group);
+  if (options.inputs.size() % size != 0)
+    throw ToolError(ExitStatus::Usage,
+                    "--group " + std::to_string(size) + ": " +
+                        counted(static_cast<long long>(options.inputs.size()), "input") +
+                        " do not make whole groups of " + std::to_string(size));
+  std::vector<std::vector<std::string>> groups;
+  for (auto first = options.inputs.begin(); first != options.inputs.end(); first += size)
+    groups.emplace_back(first, first + static_cast<std::ptrdiff_t>(size));
+  return groups;
+}
+
+std::vector<std::string> mergedInputs(const BatchOptions& options,
+                                      const std::vector<std::string>& group) {
+  return options.group > 0 ? group : std::vector<std::string>{};
+}
 
 std::string batchOutputPath(const std::string& input, const std::string& outputDir,
                             const FormatRequest& format) {
@@ -494,6 +543,8 @@ std::string batchOutputPath(const std::string& input, const std::string& outputD
 }
 
 void runBatch(const BatchOptions& options) {
+  const std::size_t renders = inputGroups(options).size();
+  const std::string noun = options.group > 0 ? "group" : "file";
   if (options.dryRun) {
     printPlan(options);
     return;
@@ -512,13 +563,14 @@ void runBatch(const BatchOptions& options) {
   const std::string skipped = batch.skipped() > 0 ? ", " + std::to_string(batch.skipped()) +
                                                         " skipped as their output exists"
                                                   : "";
-  std::printf("batch: %zu of %zu files rendered into %s%s\n", batch.rendered(),
-              options.inputs.size(), options.outputDir.c_str(), skipped.c_str());
+  std::printf("batch: %zu of %s rendered into %s%s\n", batch.rendered(),
+              counted(static_cast<long long>(renders), noun).c_str(), options.outputDir.c_str(),
+              skipped.c_str());
   if (worst != 0)
     throw ToolError(
         static_cast<ExitStatus>(worst),
         (batch.interruptedBy() != 0 ? "interrupted (" + signalName(batch.interruptedBy()) + "); "
                                     : "") +
-            std::to_string(options.inputs.size() - batch.rendered() - batch.skipped()) +
-            " file(s) not rendered");
+            counted(static_cast<long long>(renders - batch.rendered() - batch.skipped()), noun) +
+            " not rendered");
 }

@@ -11,6 +11,7 @@
 struct BatchOptions {
   RenderOptions render;  // the settings for every file; input and output are set per file
   std::vector<std::string> inputs;
+  std::size_t group = 0;  // --group N: every N consecutive inputs merged into one output; 0: none
   std::string outputDir;
   int jobs = 0;  // files rendered at once; 0 for one per processor
   bool failFast = false;
@@ -23,9 +24,20 @@ struct BatchOptions {
 std::string batchOutputPath(const std::string& input, const std::string& outputDir,
                             const FormatRequest& format);
 
-// Renders every input and prints a line per file (with --json an object per
-// file on standard output). Throws ToolError with the worst exit status of
-// the files when any failed, and ExitStatus::Usage before rendering anything
-// when two inputs would share an output or an output exists that may not be
-// replaced. A dry run makes the same checks and prints a line per file.
+// What each render of the batch reads: an input alone, or with --group N
+// each run of N consecutive inputs. Throws ToolError (ExitStatus::Usage)
+// when N does not divide the number of inputs.
+std::vector<std::vector<std::string>> inputGroups(const BatchOptions& options);
+
+// The inputs a render of the batch merges: the group under --group, else
+// none.
+std::vector<std::string> mergedInputs(const BatchOptions& options,
+                                      const std::vector<std::string>& group);
+
+// Renders every input, or every group into an output named after its first
+// input, and prints a line per render (with --json an object per render on
+// standard output). Throws ToolError with the worst exit status of the
+// renders when any failed, and ExitStatus::Usage before rendering anything
+// when two renders would share an output or an output exists that may not
+// be replaced. A dry run makes the same checks and prints a line per render.
 void runBatch(const BatchOptions& options);

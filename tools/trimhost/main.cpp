@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "batch.h"
+#include "channel_map.h"
 #include "demo.h"
 #include "number_options.h"
 #include "parameter_assignment.h"
@@ -45,7 +46,8 @@ constexpr const char* kExitStatuses =
 // are converted when their command runs.
 struct Commands {
   std::string plugin;
-  std::vector<std::string> renderFiles;  // INPUT OUTPUT, or the inputs of a batch
+  std::vector<std::string> renderFiles;  // INPUT... OUTPUT, or the inputs of a batch
+  bool merge = false;
   BatchOptions batch;
   std::string transport = "stopped";
   bool json = false;
@@ -124,22 +126,56 @@ void addOverwriteOption(CLI::App& command, ExistingOutput& existing) {
 // because the plugin was not found.
 void reportEveryInputFailed(const Commands& commands, const ToolError& error) {
   const JsonOutput json;
-  const std::vector<std::string>& files = commands.renderFiles;
   const int status = static_cast<int>(error.status);
+  const RenderOptions& render = commands.render;
   if (commands.batch.outputDir.empty()) {
-    if (files.size() == 2) json.print(failureJson(files[0], files[1], status, error.what()));
+    json.print(withMergedInputs(failureJson(render.input, render.output, status, error.what()),
+                                render.merged));
     return;
   }
-  for (const std::string& input : files) {
+  for (const std::vector<std::string>& group : inputGroups(commands.batch)) {
     const std::string output =
-        batchOutputPath(input, commands.batch.outputDir, commands.render.format);
-    json.print(failureJson(input, output, status, error.what()));
+        batchOutputPath(group.front(), commands.batch.outputDir, render.format);
+    json.print(withMergedInputs(failureJson(group.front(), output, status, error.what()),
+                                mergedInputs(commands.batch, group)));
   }
 }
 
-// render PLUGIN INPUT OUTPUT, or render PLUGIN INPUT... --output-dir DIR.
+// A batch merges its inputs in groups of --group; anything else is one
+// render: INPUT OUTPUT, or with --merge INPUT... OUTPUT.
+void placeRenderFiles(Commands& commands) {
+  RenderOptions& render = commands.render;
+  BatchOptions& batch = commands.batch;
+  const std::vector<std::string>& files = commands.renderFiles;
+  batch.inputs = files;
+  if (!batch.outputDir.empty()) {
+    if (commands.merge && batch.group == 0)
+      throw ToolError(ExitStatus::Usage,
+                      "--merge with --output-dir needs --group N, the inputs merged into each "
+                      "output");
+    if (!commands.merge && batch.group > 0)
+      throw ToolError(ExitStatus::Usage, "--group needs --merge: it says how many inputs to merge");
+    inputGroups(batch);
+    return;
+  }
+  if (files.size() < 2 || (files.size() > 2 && !commands.merge))
+    throw ToolError(ExitStatus::Usage,
+                    "render takes PLUGIN INPUT OUTPUT, PLUGIN INPUT... OUTPUT --merge, or PLUGIN "
+                    "INPUT... --output-dir DIR");
+  if (batch.jobs != 0 || batch.failFast || batch.skipExisting || batch.dryRun || batch.group > 0)
+    throw ToolError(ExitStatus::Usage,
+                    "--jobs, --fail-fast, --skip-existing, --dry-run and --group go with "
+                    "--output-dir");
+  render.input = files.front();
+  render.output = files.back();
+  if (commands.merge) render.merged.assign(files.begin(), files.end() - 1);
+}
+
+// render PLUGIN INPUT OUTPUT, render PLUGIN INPUT... OUTPUT --merge, or
+// render PLUGIN INPUT... --output-dir DIR.
 void runRenderCommand(Commands& commands) {
   RenderOptions& render = commands.render;
+  placeRenderFiles(commands);
   try {
     render.plugin = findPlugin(render.plugin);
   } catch (const ToolError& error) {
@@ -151,18 +187,9 @@ void runRenderCommand(Commands& commands) {
   BatchOptions& batch = commands.batch;
   if (!batch.outputDir.empty()) {
     batch.render = render;
-    batch.inputs = commands.renderFiles;
     runBatch(batch);
     return;
   }
-  if (commands.renderFiles.size() != 2)
-    throw ToolError(ExitStatus::Usage,
-                    "render takes PLUGIN INPUT OUTPUT, or PLUGIN INPUT... --output-dir DIR");
-  if (batch.jobs != 0 || batch.failFast || batch.skipExisting || batch.dryRun)
-    throw ToolError(ExitStatus::Usage,
-                    "--jobs, --fail-fast, --skip-existing and --dry-run go with --output-dir");
-  render.input = commands.renderFiles[0];
-  render.output = commands.renderFiles[1];
   runRender(render);
 }
 
@@ -170,12 +197,14 @@ void addRender(CLI::App& app, Commands& commands) {
   RenderOptions& render = commands.render;
   CLI::App* command = app.add_subcommand(
       "render",
-      "run an audio file through the plugin: render PLUGIN INPUT OUTPUT, or many: "
-      "render PLUGIN INPUT... --output-dir DIR");
+      "run an audio file through the plugin: render PLUGIN INPUT OUTPUT; several merged into "
+      "its inputs: render PLUGIN INPUT... OUTPUT --merge; or many: render PLUGIN INPUT... "
+      "--output-dir DIR");
   command->add_option("PLUGIN", render.plugin, "plugin library")->required();
   command
       ->add_option("FILES", commands.renderFiles,
-                   "INPUT OUTPUT (OUTPUT - for standard output), or with --output-dir the inputs")
+                   "INPUT OUTPUT (- for standard input or output), with --merge INPUT... OUTPUT, "
+                   "or with --output-dir the inputs")
       ->required();
   command->add_option("--output-dir", commands.batch.outputDir,
                       "render every INPUT into this folder, each named after its input");
@@ -218,6 +247,23 @@ void addRender(CLI::App& app, Commands& commands) {
       ->check(CLI::IsMember(transportStates(), CLI::ignore_case));
   command->add_flag("--drop-extra", render.dropExtraChannels,
                     "leave out input channels beyond the plugin's inputs");
+  command->add_flag("--merge", commands.merge,
+                    "feed the plugin from every input's channels in turn (input 1's first), each "
+                    "input padded with silence to the longest; the rates must match");
+  command
+      ->add_option(
+          "--group", commands.batch.group,
+          "with --merge and --output-dir: merge every N consecutive inputs into one output, "
+          "named after the group's first input")
+      ->check(wholeNumberFrom(1, 1024));
+  command
+      ->add_option_function<std::string>(
+          "--map",
+          [&render](const std::string& text) { render.channelMap = parseChannelMap(text); },
+          "LIST: the input channel (from 1, counted across merged inputs; 0 for silence) for "
+          "each plugin input, such as 1,1 or 1,1,2,2,3,3; inputs beyond the list are silent, "
+          "channels it does not name are left out")
+      ->type_name("LIST");
   command->add_option("--outputs", render.outputs, "write only the first N outputs")
       ->check(wholeNumberFrom(1, 64));
   addFormatOptions(*command, render.format, "the input's", "the input's");

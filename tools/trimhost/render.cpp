@@ -7,10 +7,11 @@
 #include <optional>
 #include <vector>
 
-#include "audio_reader.h"
 #include "audio_writer.h"
 #include "channel_buffers.h"
+#include "channel_map.h"
 #include "file_identity.h"
+#include "merged_input.h"
 #include "output_file.h"
 #include "plugin_session.h"
 #include "preset_commands.h"
@@ -24,11 +25,12 @@ namespace {
 // What one render needs besides the options: the open files, the plugin and
 // the channel counts on each side.
 struct RenderJob {
-  AudioReader& reader;
+  MergedInput& reader;
   AudioWriter& writer;
   PluginSession& session;
   std::int32_t blockSize;
   std::size_t fileChannels;
+  std::vector<int> sources;  // per plugin input, the file channel that feeds it
   std::size_t outputChannels;
   PeakMeter inputPeaks;
   bool compensateLatency;
@@ -49,14 +51,17 @@ void noteLatency(RenderJob& job) {
   job.silenceAfter += job.latency;
 }
 
+// A map names the channels it uses: those it leaves out need no --drop-extra.
 void checkChannels(const RenderOptions& options, PluginSession& session, std::size_t fileChannels) {
   const auto inputs = static_cast<std::size_t>(session.record().numInputs);
   const std::int32_t outputs = session.record().numOutputs;
-  if (fileChannels > inputs && !options.dropExtraChannels) {
-    throw ToolError(ExitStatus::Failure, options.input + " has " + std::to_string(fileChannels) +
+  if (fileChannels > inputs && !options.dropExtraChannels && options.channelMap.empty()) {
+    const std::string files =
+        options.merged.empty() ? options.input + " has " : "the merged inputs have ";
+    throw ToolError(ExitStatus::Failure, files + std::to_string(fileChannels) +
                                              " channels, the plugin takes " +
                                              std::to_string(inputs) +
-                                             "; --drop-extra leaves out the rest");
+                                             "; --drop-extra leaves out the rest, --map chooses");
   }
   if (outputs < 1) throw ToolError(ExitStatus::Plugin, "the plugin has no outputs");
   if (options.outputs > outputs) {
@@ -103,11 +108,12 @@ bool processesDoubles(const RenderOptions& options, PluginSession& session, int 
 
 template <typename Sample>
 void deinterleave(const std::vector<Sample>& frames, std::size_t fileChannels,
-                  ChannelBuffers<Sample>& inputs) {
-  const std::size_t used = std::min(fileChannels, inputs.channels());
+                  const std::vector<int>& sources, ChannelBuffers<Sample>& inputs) {
   for (std::int32_t frame = 0; frame < inputs.frames(); ++frame)
-    for (std::size_t channel = 0; channel < used; ++channel)
-      inputs.at(channel, frame) = frames[static_cast<std::size_t>(frame) * fileChannels + channel];
+    for (std::size_t input = 0; input < inputs.channels(); ++input)
+      if (sources[input] != kSilence)
+        inputs.at(input, frame) = frames[static_cast<std::size_t>(frame) * fileChannels +
+                                         static_cast<std::size_t>(sources[input])];
 }
 
 template <typename Sample>
@@ -138,7 +144,7 @@ void processBlock(RenderJob& job, const std::vector<Sample>& in, std::int32_t fr
                                 0);
   ChannelBuffers<Sample> outputs(static_cast<std::size_t>(job.session.record().numOutputs), frames,
                                  0);
-  deinterleave(in, job.fileChannels, inputs);
+  deinterleave(in, job.fileChannels, job.sources, inputs);
   job.session.plugin().process(inputs, outputs);
   refuseWritesOutside(inputs, "input");
   refuseWritesOutside(outputs, "output");
@@ -207,6 +213,9 @@ void printSummary(const RenderResult& result, const SF_INFO& input, const SF_INF
     std::printf("latency: %s, %s\n", counted(result.latency, "frame").c_str(),
                 result.latencyCompensated ? "compensated" : "not compensated");
   }
+  if (const std::string padded = paddingList(result.mergedInputs, result.paddedFrames);
+      !padded.empty())
+    std::printf("padded with silence to the longest input: %s\n", padded.c_str());
   std::printf("in:  %zu channel(s), %d Hz, %s, peak dBFS %s%s\n", result.peaksIn.size(),
               input.samplerate, sampleFormatName(input.format).c_str(),
               dbfsList(result.peaksIn).c_str(), nanNote(result.nanSamplesIn).c_str());
@@ -221,21 +230,28 @@ void printSummary(const RenderResult& result, const SF_INFO& input, const SF_INF
 
 std::int64_t framesOf(double seconds, int sampleRate) { return std::llround(seconds * sampleRate); }
 
+std::vector<std::string> inputsOf(const RenderOptions& options) {
+  return options.merged.empty() ? std::vector<std::string>{options.input} : options.merged;
+}
+
 }  // namespace
 
 RenderResult renderFile(const RenderOptions& options) {
-  std::vector<NamedFile> inputs{{"the plugin", options.plugin}, {"the input", options.input}};
+  std::vector<NamedFile> inputs{{"the plugin", options.plugin}};
+  for (const std::string& input : inputsOf(options)) inputs.push_back({"the input", input});
   for (const NamedFile& file : settingsInputs(options.settings)) inputs.push_back(file);
   refuseOverlaps(inputs, {{"the output", options.output}, {"--save-preset", options.savePreset}});
   OutputFile output(options.output, options.existingOutputs);
   std::optional<OutputFile> preset;
   if (!options.savePreset.empty()) preset.emplace(options.savePreset, options.existingOutputs);
-  AudioReader reader(options.input);
-  const SF_INFO& input = reader.info();
+  MergedInput reader(inputsOf(options));
+  const SF_INFO& input = reader.first();
   PluginSession session(options.plugin);
   session.host().keepLog(false);
-  const auto fileChannels = static_cast<std::size_t>(input.channels);
+  const std::size_t fileChannels = reader.channels();
   checkChannels(options, session, fileChannels);
+  std::vector<int> sources = pluginInputSources(
+      options.channelMap, fileChannels, static_cast<std::size_t>(session.record().numInputs));
   checkProcessing(options, session);
   const auto outputChannels =
       static_cast<std::size_t>(options.outputs > 0 ? options.outputs : session.record().numOutputs);
@@ -248,7 +264,7 @@ RenderResult renderFile(const RenderOptions& options) {
   // coefficients from it when a parameter changes.
   session.configure(input.samplerate, options.blockSize);
   applySettings(session, options.settings);
-  const bool doubles = processesDoubles(options, session, input.format);
+  const bool doubles = processesDoubles(options, session, reader.widestFormat());
 
   AudioWriter writer(output, outputInfo);
   RenderJob job{reader,
@@ -256,6 +272,7 @@ RenderResult renderFile(const RenderOptions& options) {
                 session,
                 options.blockSize,
                 fileChannels,
+                std::move(sources),
                 outputChannels,
                 PeakMeter(fileChannels),
                 options.latencyCompensation,
@@ -275,6 +292,8 @@ RenderResult renderFile(const RenderOptions& options) {
   if (preset) savePreset(session, *preset);
   output.commit();
   result.input = options.input;
+  result.mergedInputs = options.merged;
+  if (!options.merged.empty()) result.paddedFrames = reader.paddedFrames();
   result.output = options.output;
   result.sampleRate = input.samplerate;
   result.peaksIn = job.inputPeaks.peaks();
@@ -301,8 +320,9 @@ void runRender(const RenderOptions& options) {
   try {
     json.print(resultJson(renderFile(options)));
   } catch (const ToolError& error) {
-    json.print(
-        failureJson(options.input, options.output, static_cast<int>(error.status), error.what()));
+    json.print(withMergedInputs(
+        failureJson(options.input, options.output, static_cast<int>(error.status), error.what()),
+        options.merged));
     throw;
   }
 }

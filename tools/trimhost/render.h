@@ -14,7 +14,8 @@
 
 struct RenderOptions {
   std::string plugin;
-  std::string input;
+  std::string input;                // the first input when inputs are merged
+  std::vector<std::string> merged;  // --merge: every input, the first included; else empty
   std::string output;
   PluginSettings settings;
   std::string savePreset;                                   // empty for none
@@ -23,7 +24,8 @@ struct RenderOptions {
   bool doublePrecision = false;
   TransportSettings transport;
   bool dropExtraChannels = false;
-  std::int32_t outputs = 0;  // 0 for all of the plugin's outputs
+  std::vector<int> channelMap;  // --map, as parseChannelMap gives it; empty for none
+  std::int32_t outputs = 0;     // 0 for all of the plugin's outputs
   FormatRequest format;
   bool latencyCompensation = true;
   double tailSeconds = 0.0;  // silence rendered after the input
@@ -33,10 +35,12 @@ struct RenderOptions {
 // What a render did: its summary line, and its object under --json.
 struct RenderResult {
   std::string input;
+  std::vector<std::string> mergedInputs;  // empty unless inputs were merged
   std::string output;
   std::int64_t frames = 0;  // written
   int sampleRate = 0;
-  std::vector<double> peaksIn;  // per channel, of what the files hold
+  std::vector<double> peaksIn;             // per channel, of what the files hold, merged
+  std::vector<std::int64_t> paddedFrames;  // per merged input, silence after its end
   std::vector<double> peaksOut;
   std::vector<std::int64_t> nanSamplesIn;  // per channel: NaN has no peak
   std::vector<std::int64_t> nanSamplesOut;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "text_match.h"
 #include "tool_error.h"
 
 namespace {
@@ -47,7 +48,10 @@ double realTimeFactor(const RenderResult& result) {
   return static_cast<double>(result.frames) / result.sampleRate / result.seconds;
 }
 
-nlohmann::ordered_json resultJson(const RenderResult& r) {
+namespace {
+
+// The keys of every finished render.
+nlohmann::ordered_json renderFields(const RenderResult& r) {
   return {{"input", r.input},
           {"output", r.output},
           {"status", "ok"},
@@ -68,6 +72,37 @@ nlohmann::ordered_json resultJson(const RenderResult& r) {
           {"settings", settingsArray(r.settings)},
           {"seconds", r.seconds},
           {"realtime_factor", realTimeFactor(r)}};
+}
+
+}  // namespace
+
+nlohmann::ordered_json resultJson(const RenderResult& r) {
+  nlohmann::ordered_json json = renderFields(r);
+  if (r.mergedInputs.empty()) return json;
+  json["padded_frames"] = r.paddedFrames;
+  return withMergedInputs(json, r.mergedInputs);
+}
+
+nlohmann::ordered_json withMergedInputs(const nlohmann::ordered_json& object,
+                                        const std::vector<std::string>& merged) {
+  if (merged.empty()) return object;
+  nlohmann::ordered_json listed;
+  for (const auto& [key, value] : object.items()) {
+    listed[key] = value;
+    if (key == "input") listed["inputs"] = merged;
+  }
+  return listed;
+}
+
+std::string paddingList(const std::vector<std::string>& inputs,
+                        const std::vector<std::int64_t>& paddedFrames) {
+  std::string list;
+  for (std::size_t input = 0; input < paddedFrames.size() && input < inputs.size(); ++input) {
+    if (paddedFrames[input] == 0) continue;
+    list += (list.empty() ? "" : ", ") + inputs[input] + " (" +
+            counted(paddedFrames[input], "frame") + ")";
+  }
+  return list;
 }
 
 nlohmann::ordered_json failureJson(const std::string& input, const std::string& output,

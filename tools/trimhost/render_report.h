@@ -13,8 +13,18 @@ double realTimeFactor(const RenderResult& result);
 
 // A finished render: input, output, "ok", frames, sample rate, channels,
 // peaks in dBFS (null for silence), clipped samples, settings, seconds and
-// real-time factor.
+// real-time factor; for merged inputs also every input and its padding.
 nlohmann::ordered_json resultJson(const RenderResult& result);
+
+// The object with "inputs" listing `merged` after its "input", when inputs
+// were merged; else the object as it is.
+nlohmann::ordered_json withMergedInputs(const nlohmann::ordered_json& object,
+                                        const std::vector<std::string>& merged);
+
+// "b.wav (480 frames), c.wav (1 frame)": the inputs padded with silence and
+// by how much, "" when none was.
+std::string paddingList(const std::vector<std::string>& inputs,
+                        const std::vector<std::int64_t>& paddedFrames);
 
 // A render that did not finish: its files, status (the exit status it ended
 // with) and why.
