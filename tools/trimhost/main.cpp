@@ -260,7 +260,7 @@ void addRender(CLI::App& app, Commands& commands) {
       ->add_option_function<std::string>(
           "--map",
           [&render](const std::string& text) { render.channelMap = parseChannelMap(text); },
-          "LIST: the input channel (from 1, counted across merged inputs; 0 for silence) for "
+          "the input channel (from 1, counted across merged inputs; 0 for silence) for "
           "each plugin input, such as 1,1 or 1,1,2,2,3,3; inputs beyond the list are silent, "
           "channels it does not name are left out")
       ->type_name("LIST");
