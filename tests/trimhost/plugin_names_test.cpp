@@ -286,4 +286,50 @@ TEST_F(PluginNamesTest, ListRefusesBadOptions) {
   }
 }
 
+struct UnreadableCase {
+  std::vector<std::string> arguments;
+  int status;
+  std::string out;               // a part of standard output
+  std::vector<std::string> err;  // parts of standard error
+};
+
+// As root the tool reads every folder: it runs as the unprivileged user.
+TEST_F(PluginNamesTest, UnreadableFoldersAreReportedNotTakenForEmpty) {
+  const std::vector<std::string> nobody{"setpriv", "--reuid=65534", "--regid=65534",
+                                        "--clear-groups"};
+  fs::permissions(path(""), fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
+  const std::string check = "setpriv --reuid=65534 --regid=65534 --clear-groups '" +
+                            pathFromEnvironment("TRIMHOST") + "' --version >/dev/null 2>&1";
+  if (std::system(check.c_str()) != 0)
+    GTEST_SKIP() << "cannot run the built trimhost as user 65534 with setpriv (util-linux): "
+                    "the build tree must be reachable by every user";
+  copy("vst/trimixer.so", trimixer());
+  for (const char* folder : {"vst/locked", "shut"}) fs::create_directories(path(folder));
+  fs::permissions(path("vst/locked"), fs::perms::none);
+  fs::permissions(path("shut"), fs::perms::none);
+  searchPath("vst");
+  const std::string locked = "cannot read " + path("vst/locked") + ": Permission denied";
+  const UnreadableCase cases[] = {
+      {{"list", path("vst")}, 1, path("vst/trimixer.so") + ": \"", {"trimhost: " + locked}},
+      {{"list", path("shut")},
+       1,
+       "",
+       {"trimhost: cannot read " + path("shut") + ": Permission denied", "no plugin libraries"}},
+      {{"info", "no such plugin"}, 3, "", {"'no such plugin'; searched", "; " + locked}},
+      // Found, but a library there could have made the name ambiguous.
+      {{"info", "trimixer"},
+       0,
+       "plugin          " + path("vst/trimixer.so"),
+       {"trimhost: warning: " + locked, "using " + path("vst/trimixer.so")}},
+  };
+  for (const UnreadableCase& c : cases) {
+    SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());
+    const ToolRun result = run(c.arguments, nobody);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
+    for (const std::string& text : c.err)
+      EXPECT_NE(result.err.find(text), std::string::npos) << text << " in " << result.err;
+  }
+}
+
 }  // namespace

@@ -75,11 +75,13 @@ bool TrimhostTest::awaitTemporaryOf(const std::string& output, const std::string
 
 // The tool's output goes to files beside the scratch directory, so that
 // neither stream can block the other.
-ToolRun TrimhostTest::run(const std::vector<std::string>& arguments) const {
-  return finish(start(arguments));
+ToolRun TrimhostTest::run(const std::vector<std::string>& arguments,
+                          const std::vector<std::string>& launcher) const {
+  return finish(start(arguments, launcher));
 }
 
-pid_t TrimhostTest::start(const std::vector<std::string>& arguments) const {
+pid_t TrimhostTest::start(const std::vector<std::string>& arguments,
+                          const std::vector<std::string>& launcher) const {
   const std::string tool = pathFromEnvironment("TRIMHOST");
   const std::filesystem::path out = scratch_.string() + ".out";
   const std::filesystem::path err = scratch_.string() + ".err";
@@ -89,13 +91,15 @@ pid_t TrimhostTest::start(const std::vector<std::string>& arguments) const {
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<char*> argv{const_cast<char*>(tool.c_str())};
+  std::vector<char*> argv;
+  for (const std::string& word : launcher) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(const_cast<char*>(tool.c_str()));
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
   pid_t child = -1;
-  const int spawned = posix_spawn(&child, tool.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&child, argv.front(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) ADD_FAILURE() << "cannot run " << tool;
+  if (spawned != 0) ADD_FAILURE() << "cannot run " << argv.front();
   return spawned == 0 ? child : -1;
 }
 

@@ -31,9 +31,12 @@ class TrimhostTest : public ::testing::Test {
   // that a signal finds something to remove. Answers whether it came.
   bool awaitTemporaryOf(const std::string& output, const std::string& folder = "") const;
 
-  ToolRun run(const std::vector<std::string>& arguments) const;
+  // A launcher, such as setpriv and its options, runs the tool when given.
+  ToolRun run(const std::vector<std::string>& arguments,
+              const std::vector<std::string>& launcher = {}) const;
   // The tool started without waiting for it, and then waited for.
-  pid_t start(const std::vector<std::string>& arguments) const;
+  pid_t start(const std::vector<std::string>& arguments,
+              const std::vector<std::string>& launcher = {}) const;
   ToolRun finish(pid_t tool) const;
 
   static std::string trimixer() { return pathFromEnvironment("TRIMIXER_PLUGIN"); }

@@ -35,12 +35,12 @@ constexpr const char* kPluginHelp =
     "VST_PATH, ~/.vst, /usr/local/lib/vst, /usr/lib/vst";
 
 constexpr const char* kExitStatuses =
-    "Exit status: 0 done; 1 files, audio or rendering failed; 2 bad command line or an ambiguous "
-    "plugin name; 3 no plugin has the name given, or it cannot be loaded or started or cannot do "
-    "what was asked; 4 a preset is missing, corrupt or for another plugin; 5 a --set or a "
-    "settings file's line names no parameter, an ambiguous one, or an unreachable value; 6 the "
-    "plugin crashed; 128 + N ended by signal N (130 for Ctrl-C). A failed or interrupted run "
-    "leaves no output file.";
+    "Exit status: 0 done; 1 files, audio or rendering failed, or list met an unreadable folder; "
+    "2 bad command line or an ambiguous plugin name; 3 no plugin has the name given, or it cannot "
+    "be loaded or started or cannot do what was asked; 4 a preset is missing, corrupt or for "
+    "another plugin; 5 a --set or a settings file's line names no parameter, an ambiguous one, or "
+    "an unreachable value; 6 the plugin crashed; 128 + N ended by signal N (130 for Ctrl-C). A "
+    "failed or interrupted run leaves no output file.";
 
 // Where the parsed command line lands; the option texts that need converting
 // are converted when their command runs.

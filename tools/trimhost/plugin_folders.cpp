@@ -13,8 +13,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string homeFolder() {
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
   if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr)
@@ -22,36 +20,52 @@ std::string homeFolder() {
   return "";
 }
 
+namespace {
+
 bool isLibraryName(const fs::path& file) { return lowerCase(file.extension().string()) == ".so"; }
 
 class LibraryWalk {
  public:
-  explicit LibraryWalk(std::vector<FoundLibrary>& found) : found_(found) {}
+  explicit LibraryWalk(LibraryScan& scan) : scan_(scan) {}
 
   void walk(const fs::path& folder, std::size_t folderIndex) {
     std::error_code error;
     const fs::path canonical = fs::canonical(folder, error);
-    if (error || !walkedFolders_.insert(canonical).second) return;
+    if (error) return skip(folder, error, folderIndex);
+    if (!walkedFolders_.insert(canonical).second) return;
     std::vector<fs::path> entries;
-    for (fs::directory_iterator entry(folder, fs::directory_options::skip_permission_denied, error),
-         end;
-         !error && entry != end; entry.increment(error))
+    fs::directory_iterator entry(folder, error);
+    for (const fs::directory_iterator end; !error && entry != end; entry.increment(error))
       entries.push_back(entry->path());
+    // The entries read before a failure are still searched.
+    if (error) skip(folder, error, folderIndex);
     std::sort(entries.begin(), entries.end());
     for (const fs::path& entry : entries) {
       const fs::file_status status = fs::status(entry, error);  // follows symlinks
-      if (error) continue;
-      if (fs::is_directory(status)) {
+      if (error) {
+        skip(entry, error, folderIndex);
+      } else if (fs::is_directory(status)) {
         walk(entry, folderIndex);
       } else if (fs::is_regular_file(status) && isLibraryName(entry)) {
         const fs::path library = fs::canonical(entry, error);
-        if (!error) found_.push_back({entry.string(), library.string(), folderIndex});
+        if (error)
+          skip(entry, error, folderIndex);
+        else
+          scan_.libraries.push_back({entry.string(), library.string(), folderIndex});
       }
     }
   }
 
  private:
-  std::vector<FoundLibrary>& found_;
+  // What is not there (a missing search folder, a dangling link, a file
+  // removed meanwhile) holds no library; anything else could.
+  void skip(const fs::path& path, const std::error_code& error, std::size_t folderIndex) {
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
+      return;
+    scan_.unreadable.push_back({path.string(), error.message(), folderIndex});
+  }
+
+  LibraryScan& scan_;
   std::set<fs::path> walkedFolders_;
 };
 
@@ -75,11 +89,15 @@ std::vector<std::string> pluginSearchFolders() {
   return folders;
 }
 
-std::vector<FoundLibrary> findPluginLibraries(const std::vector<std::string>& folders) {
-  std::vector<FoundLibrary> found;
-  LibraryWalk walk(found);
+LibraryScan findPluginLibraries(const std::vector<std::string>& folders) {
+  LibraryScan scan;
+  LibraryWalk walk(scan);
   for (std::size_t index = 0; index < folders.size(); ++index) walk.walk(folders[index], index);
-  return found;
+  return scan;
+}
+
+std::string unreadableText(const UnreadablePath& unreadable) {
+  return "cannot read " + unreadable.path + ": " + unreadable.reason;
 }
 
 std::vector<FoundLibrary> firstOfEachLibrary(const std::vector<FoundLibrary>& libraries) {

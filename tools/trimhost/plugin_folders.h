@@ -17,12 +17,32 @@ struct FoundLibrary {
   std::size_t folder;     // index of the folder it was found under
 };
 
+// A folder, or an entry of one, that is there but could not be read: the
+// libraries it may hold are unknown.
+struct UnreadablePath {
+  std::string path;
+  std::string reason;  // the system's, such as "Permission denied"
+  std::size_t folder;  // index of the folder it was met under
+};
+
+struct LibraryScan {
+  std::vector<FoundLibrary> libraries;
+  std::vector<UnreadablePath> unreadable;
+};
+
 // Every plugin library (regular file, or symlink to one, named *.so) under
 // the folders, recursively, in folder order and within a folder by name.
 // Links to a library are listed each; a folder reached again, through a link
-// or as another folder of the list, is not walked again. Missing and
-// unreadable folders are skipped.
-std::vector<FoundLibrary> findPluginLibraries(const std::vector<std::string>& folders);
+// or as another folder of the list, is not walked again. Missing folders and
+// dangling links are skipped; what cannot be read is skipped and reported.
+LibraryScan findPluginLibraries(const std::vector<std::string>& folders);
+
+// "cannot read PATH: REASON", for messages.
+std::string unreadableText(const UnreadablePath& unreadable);
+
+// $HOME, or the user's home folder from the password database; empty when
+// neither is known.
+std::string homeFolder();
 
 // The libraries without those reached before by another path.
 std::vector<FoundLibrary> firstOfEachLibrary(const std::vector<FoundLibrary>& libraries);

@@ -66,7 +66,10 @@ nlohmann::ordered_json listJson(const ProbeResult& probe) {
 void runList(const ListOptions& options) {
   const std::vector<std::string> folders =
       options.folders.empty() ? pluginSearchFolders() : options.folders;
-  std::vector<FoundLibrary> libraries = firstOfEachLibrary(findPluginLibraries(folders));
+  const LibraryScan scan = findPluginLibraries(folders);
+  for (const UnreadablePath& unreadable : scan.unreadable)
+    std::fprintf(stderr, "trimhost: %s\n", unreadableText(unreadable).c_str());
+  std::vector<FoundLibrary> libraries = firstOfEachLibrary(scan.libraries);
   std::sort(libraries.begin(), libraries.end(),
             [](const FoundLibrary& a, const FoundLibrary& b) { return a.path < b.path; });
   if (libraries.empty()) {
@@ -81,4 +84,5 @@ void runList(const ListOptions& options) {
                                               nlohmann::ordered_json::error_handler_t::replace)
                        : listLine(probe));
   }
+  if (!scan.unreadable.empty()) throw ToolError(ExitStatus::Failure, "");
 }

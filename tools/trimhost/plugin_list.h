@@ -20,5 +20,7 @@ std::string listLine(const ProbeResult& probe);
 nlohmann::ordered_json listJson(const ProbeResult& probe);
 
 // Prints one line per library, sorted by path, as each is probed. Libraries
-// that fail are listed with the reason; only a failure to print is an error.
+// that fail are listed with the reason. What cannot be read is reported on
+// standard error before the listing, and ends it with ExitStatus::Failure,
+// as find(1) does; a failure to print is an error too.
 void runList(const ListOptions& options);

@@ -1,5 +1,6 @@
 #include "plugin_lookup.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -28,23 +29,23 @@ bool namesFile(const std::string& name, const std::string& path) {
   return wanted == lowerCase(file.filename().string()) || wanted == lowerCase(file.stem().string());
 }
 
-std::string pathList(const std::vector<std::string>& paths) {
+std::string pathList(const std::vector<FoundLibrary>& libraries) {
   std::string list;
-  for (const std::string& path : paths) list += (list.empty() ? "" : ", ") + path;
+  for (const FoundLibrary& library : libraries) list += (list.empty() ? "" : ", ") + library.path;
   return list;
 }
 
-// The paths of the libraries in the first folder that holds a match, each
-// library once (by the first path that reaches it); empty when none does.
-std::vector<std::string> firstFolderMatches(
+// The libraries in the first folder that holds a match, each library once
+// (by the first path that reaches it); empty when none does.
+std::vector<FoundLibrary> firstFolderMatches(
     const std::vector<FoundLibrary>& libraries,
     const std::function<bool(const FoundLibrary& library)>& matches) {
-  std::vector<std::string> found;
+  std::vector<FoundLibrary> found;
   std::set<std::string> foundLibraries;
   for (std::size_t index = 0; index < libraries.size(); ++index) {
     const FoundLibrary& library = libraries[index];
     if (matches(library) && foundLibraries.insert(library.canonical).second)
-      found.push_back(library.path);
+      found.push_back(library);
     const bool folderEnds =
         index + 1 == libraries.size() || libraries[index + 1].folder != library.folder;
     if (folderEnds && !found.empty()) return found;
@@ -98,6 +99,23 @@ std::string searchedFolders(const std::vector<std::string>& folders) {
   return list;
 }
 
+std::string unreadableList(const std::vector<UnreadablePath>& unreadable) {
+  std::string list;
+  for (const UnreadablePath& path : unreadable) list += "; " + unreadableText(path);
+  return list;
+}
+
+// A library that could not be read in the deciding folder would make the
+// name ambiguous, and one in a folder before it would be found instead.
+void warnOfUnreadable(const std::vector<UnreadablePath>& unreadable, const std::string& argument,
+                      const FoundLibrary& found) {
+  for (const UnreadablePath& path : unreadable)
+    if (path.folder <= found.folder)
+      std::fprintf(stderr,
+                   "trimhost: warning: %s, where a library named '%s' could be too; using %s\n",
+                   unreadableText(path).c_str(), argument.c_str(), found.path.c_str());
+}
+
 }  // namespace
 
 std::string findPlugin(const std::string& argument) {
@@ -105,8 +123,9 @@ std::string findPlugin(const std::string& argument) {
   if (isPath(argument)) return argument;
 
   const std::vector<std::string> folders = pluginSearchFolders();
-  const std::vector<FoundLibrary> libraries = findPluginLibraries(folders);
-  std::vector<std::string> matches = firstFolderMatches(
+  const LibraryScan scan = findPluginLibraries(folders);
+  const std::vector<FoundLibrary>& libraries = scan.libraries;
+  std::vector<FoundLibrary> matches = firstFolderMatches(
       libraries,
       [&argument](const FoundLibrary& library) { return namesFile(argument, library.path); });
   const char* by = "file name";
@@ -124,7 +143,10 @@ std::string findPlugin(const std::string& argument) {
       return name && namesCutName(argument, *name);
     });
   }
-  if (matches.size() == 1) return matches.front();
+  if (matches.size() == 1) {
+    warnOfUnreadable(scan.unreadable, argument, matches.front());
+    return matches.front().path;
+  }
   if (matches.size() > 1)
     throw ToolError(ExitStatus::Usage, "the plugin name '" + argument + "' is ambiguous: its " +
                                            by + " names " + pathList(matches) +
@@ -135,5 +157,6 @@ std::string findPlugin(const std::string& argument) {
     message += " (" + std::to_string(effectNames.unanswered()) + " of the " +
                std::to_string(effectNames.asked()) +
                " libraries found could not be loaded: see trimhost list)";
+  message += unreadableList(scan.unreadable);
   throw ToolError(ExitStatus::Plugin, message);
 }

@@ -18,10 +18,12 @@
 //      so one that crashes or hangs is passed over; when no effect name
 //      matches whole, a name longer than an effect name cut at 31
 //      characters that starts with it names that plugin.
-// The first folder, in that order, that holds a match decides.
+// The first folder, in that order, that holds a match decides. What cannot
+// be read there or in a folder before it could hold a match too: a warning
+// on standard error names it.
 //
 // Throws ToolError: ExitStatus::Usage when that folder holds more than one
 // match (the message lists them) or the argument is empty;
 // ExitStatus::Plugin when no folder holds a match (the message names the
-// folders searched).
+// folders searched, and what could not be read).
 std::string findPlugin(const std::string& argument);

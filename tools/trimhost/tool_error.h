@@ -7,7 +7,7 @@
 
 enum class ExitStatus : int {
   Success = 0,
-  Failure = 1,    // files, audio, rendering
+  Failure = 1,    // files, audio, rendering; a folder `list` cannot read
   Usage = 2,      // the command line itself is wrong
   Plugin = 3,     // the plugin cannot be loaded or started, or cannot do what was asked
   Preset = 4,     // a preset file is corrupt or belongs to another plugin

@@ -89,9 +89,11 @@ TEST_F(PluginFoldersTest, LibrariesAreFoundRecursivelyByNameAndEachFolderWalkedO
   link("one/c.so", path("one/b.so"));
   link("one/loop", path("one"));
   link("one/gone.so", path("nowhere.so"));
+  link("one/self.so", path("one/self.so"));  // there, but unreadable even for root
   file("two/d.so");
-  const std::vector<FoundLibrary> found =
+  const LibraryScan scan =
       findPluginLibraries({path("one"), path("missing"), path("two"), path("one/sub")});
+  const std::vector<FoundLibrary>& found = scan.libraries;
   std::vector<std::string> paths;
   for (const FoundLibrary& library : found) paths.push_back(library.path);
   EXPECT_EQ(paths, (std::vector<std::string>{path("one/b.so"), path("one/c.so"),
@@ -102,6 +104,9 @@ TEST_F(PluginFoldersTest, LibrariesAreFoundRecursivelyByNameAndEachFolderWalkedO
   const std::vector<FoundLibrary> first = firstOfEachLibrary(found);
   ASSERT_EQ(first.size(), 3u);
   EXPECT_EQ(first[1].path, path("one/sub/A.SO"));
+  ASSERT_EQ(scan.unreadable.size(), 1u);  // missing folders and dangling links are not
+  EXPECT_EQ(unreadableText(scan.unreadable[0]),
+            "cannot read " + path("one/self.so") + ": Too many levels of symbolic links");
 }
 
 TEST_F(PluginFoldersTest, PathsAreTakenAsTheyAreAndNamesAreLookedUp) {
