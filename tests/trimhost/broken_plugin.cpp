@@ -12,7 +12,9 @@
 //                                magnitude: one loud file in a batch;
 //   BROKEN_PLUGIN_CRASHING_AT_START  writes through a null pointer in its
 //                                entry point, as soon as a host asks for an
-//                                instance;
+//                                instance; when BROKEN_PLUGIN_LOAD_LOG is
+//                                set, it first adds a line to that file, so
+//                                that a test can count the times it was loaded;
 //   BROKEN_PLUGIN_HANGING        never returns from its entry point; when
 //                                BROKEN_PLUGIN_PID_FILE is set, it first
 //                                writes its process id there.
@@ -46,12 +48,21 @@ BROKEN_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
 
 #elif defined(BROKEN_PLUGIN_CRASHING_AT_START)
 
+#include <cstdio>
+#include <cstdlib>
+
 int* volatile nowhere = nullptr;
 
 // Not instrumented, like the crashing processing below.
 __attribute__((no_sanitize("address", "undefined"))) void crash() { *nowhere = 1; }
 
 BROKEN_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
+  if (const char* file = std::getenv("BROKEN_PLUGIN_LOAD_LOG")) {
+    if (std::FILE* log = std::fopen(file, "a")) {
+      std::fputs("loaded\n", log);
+      std::fclose(log);
+    }
+  }
   crash();
   return nullptr;
 }

@@ -1,8 +1,9 @@
 // Plugins by name and trimhost list, on plugin folders the tests make of
 // links to (and copies of) our plugin, the third-party one and the broken
-// libraries. HOME points into the scratch directory, so that the user's
-// ~/.vst takes no part; /usr/local/lib/vst and /usr/lib/vst are searched as
-// they are, after the test's folders.
+// libraries. HOME and XDG_CACHE_HOME point into the scratch directory, so
+// that the user's ~/.vst and plugin cache take no part, and each test starts
+// without a cache; /usr/local/lib/vst and /usr/lib/vst are searched as they
+// are, after the test's folders.
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
@@ -42,11 +44,13 @@ class PluginNamesTest : public TrimhostTest {
  protected:
   void SetUp() override {
     TrimhostTest::SetUp();
-    for (const char* name : {"HOME", "VST_PATH", "BROKEN_PLUGIN_PID_FILE"}) {
+    for (const char* name : {"HOME", "VST_PATH", "XDG_CACHE_HOME", "BROKEN_PLUGIN_PID_FILE",
+                             "BROKEN_PLUGIN_LOAD_LOG"}) {
       const char* value = std::getenv(name);
       saved_.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
     }
     setenv("HOME", path("home").c_str(), 1);
+    setenv("XDG_CACHE_HOME", path("cache").c_str(), 1);
     unsetenv("VST_PATH");
   }
 
@@ -226,7 +230,8 @@ TEST_F(PluginNamesTest, ListProbesEachLibraryInAChildWithinTheTimeLimit) {
   const std::vector<ListedLibrary> expected = expectedListing(folder);
   for (const bool json : {false, true}) {
     SCOPED_TRACE(json ? "--json" : "text");
-    std::vector<std::string> arguments{"list", folder, "--timeout", "1"};
+    // Probed anew each time: what the cache gives back is tested below.
+    std::vector<std::string> arguments{"list", folder, "--timeout", "1", "--rescan"};
     if (json) arguments.emplace_back("--json");
     const auto start = std::chrono::steady_clock::now();
     const ToolRun result = run(arguments);
@@ -271,9 +276,12 @@ TEST_F(PluginNamesTest, ListSearchesTheSearchFoldersByDefault) {
   EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end()));
   EXPECT_EQ(result.out.find(thirdParty() + ":"), std::string::npos);
 
-  // A reader that stops early ends the listing quietly, as in coreutils.
+  // A reader that stops early ends the listing quietly, as in coreutils. Probed
+  // again, the listing outlasts the reader; from the cache it could all fit
+  // into the pipe before the reader stops.
   const std::string command = "set -o pipefail; '" + pathFromEnvironment("TRIMHOST") +
-                              "' list --timeout 1 2>'" + path("err") + "' | head -c 1 >/dev/null";
+                              "' list --timeout 1 --rescan 2>'" + path("err") +
+                              "' | head -c 1 >/dev/null";
   EXPECT_EQ(WEXITSTATUS(std::system(("bash -c \"" + command + "\"").c_str())), 141);
   EXPECT_EQ(std::ifstream(path("err")).peek(), EOF) << "a message on standard error";
 }
@@ -304,9 +312,10 @@ TEST_F(PluginNamesTest, UnreadableFoldersAreReportedNotTakenForEmpty) {
     GTEST_SKIP() << "cannot run the built trimhost as user 65534 with setpriv (util-linux): "
                     "the build tree must be reachable by every user";
   copy("vst/trimixer.so", trimixer());
-  for (const char* folder : {"vst/locked", "shut"}) fs::create_directories(path(folder));
+  for (const char* folder : {"vst/locked", "shut", "cache"}) fs::create_directories(path(folder));
   fs::permissions(path("vst/locked"), fs::perms::none);
   fs::permissions(path("shut"), fs::perms::none);
+  fs::permissions(path("cache"), fs::perms::all);
   searchPath("vst");
   const std::string locked = "cannot read " + path("vst/locked") + ": Permission denied";
   const UnreadableCase cases[] = {
@@ -329,6 +338,72 @@ TEST_F(PluginNamesTest, UnreadableFoldersAreReportedNotTakenForEmpty) {
     EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
     for (const std::string& text : c.err)
       EXPECT_NE(result.err.find(text), std::string::npos) << text << " in " << result.err;
+  }
+}
+
+std::size_t linesIn(const std::string& file) {
+  std::ifstream in(file);
+  return static_cast<std::size_t>(
+      std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+}
+
+struct CacheStep {
+  const char* what;
+  std::function<void()> before;
+  std::vector<std::string> arguments;
+  std::size_t loads;  // the times the library was loaded, so far
+  std::string out;    // a part of standard output
+  const char* note;   // the one line on standard error, or ""
+};
+
+// Each library counts its loads itself: no timing is involved.
+TEST_F(PluginNamesTest, ProbesAreCachedUntilTheLibraryChangesOrARescan) {
+  copy("cached/crash.so", pathFromEnvironment("BROKEN_PLUGIN_CRASHING_AT_START"));
+  link("cached/trimixer.so", trimixer());
+  link("slow/hanging.so", pathFromEnvironment("BROKEN_PLUGIN_HANGING"));
+  setenv("BROKEN_PLUGIN_LOAD_LOG", path("loads").c_str(), 1);
+  setenv("BROKEN_PLUGIN_PID_FILE", path("hanging.pid").c_str(), 1);
+  searchPath("cached");
+  const std::function<void()> nothing = [] {};
+  const auto changeLibrary = [&] {
+    const fs::path library = path("cached/crash.so");
+    fs::last_write_time(library, fs::last_write_time(library) + std::chrono::seconds(1));
+  };
+  const auto damageCache = [&] {
+    std::ofstream(path("cache/trimhost/probes.json")) << R"({"format":1,"libraries":{"/x":[)";
+  };
+  const auto unusableCache = [&] { setenv("XDG_CACHE_HOME", path("loads").c_str(), 1); };
+  const std::vector<std::string> list{"list", path("cached")};
+  const std::string crashed = path("cached/crash.so") + ": crashed (signal 11";
+  const std::string name = trimixerEffectName();
+  const CacheStep steps[] = {
+      {"first listing", nothing, list, 1, crashed, ""},
+      {"second listing", nothing, list, 1, crashed, ""},
+      {"lookup by effect name", nothing, {"info", name}, 1, path("cached/trimixer.so"), ""},
+      {"--rescan", nothing, {"list", path("cached"), "--rescan"}, 2, crashed, ""},
+      {"lookup --rescan", nothing, {"info", name, "--rescan"}, 3, "Kestrivane", ""},
+      {"library changed", changeLibrary, list, 4, crashed, ""},
+      {"damaged cache", damageCache, list, 5, crashed, "trimhost: note: the plugin cache "},
+      {"rebuilt cache", nothing, list, 5, crashed, ""},
+      {"hanging library", nothing, {"list", path("slow"), "--timeout", "1"}, 0, "within 1 s", ""},
+      {"same limit", nothing, {"list", path("slow"), "--timeout", "1"}, 0, "within 1 s", ""},
+      {"larger limit", nothing, {"list", path("slow"), "--timeout", "2"}, 0, "within 2 s", ""},
+      {"unusable cache", unusableCache, list, 6, crashed, "trimhost: note: "},
+  };
+  for (const CacheStep& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.before();
+    const ToolRun result = run(step.arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find(step.out), std::string::npos) << result.out;
+    EXPECT_EQ(result.err.substr(0, std::string(step.note).size()), step.note) << result.err;
+    EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    if (step.arguments.back() == "1" || step.arguments.back() == "2") {
+      // The hanging library leaves its process id when it is loaded.
+      EXPECT_EQ(fs::remove(path("hanging.pid")), step.what != std::string("same limit"));
+      continue;
+    }
+    EXPECT_EQ(linesIn(path("loads")), step.loads) << result.err;
   }
 }
 

@@ -59,6 +59,7 @@ struct Commands {
   PluginSettings paramsSettings;
   ToneOptions tone;
   ListOptions list;
+  LookupOptions lookup;  // for the command that looks its PLUGIN up
 };
 
 void addSettingsOptions(CLI::App& command, PluginSettings& settings) {
@@ -114,6 +115,26 @@ void addFormatOptions(CLI::App& command, FormatRequest& format, const char* defa
                      std::string("container, such as wav, flac, au (default: by the output's "
                                  "extension; without one, ") +
                          defaultContainer + ")");
+}
+
+void addRescanOption(CLI::App& command, LookupOptions& lookup) {
+  command.add_flag("--rescan", lookup.rescan,
+                   "probe every library again rather than take the results the plugin cache "
+                   "holds, and refresh them");
+}
+
+void addProbeTimeoutOption(CLI::App& command, LookupOptions& lookup, const char* help) {
+  command.add_option("--timeout", lookup.seconds, help)
+      ->capture_default_str()
+      ->check(numberFrom(0.1, 3600));
+}
+
+// The options of a command that takes PLUGIN, for a lookup by effect name.
+void addLookupOptions(CLI::App& command, LookupOptions& lookup) {
+  addProbeTimeoutOption(command, lookup,
+                        "seconds each library has to load and answer while PLUGIN is looked up "
+                        "by effect name");
+  addRescanOption(command, lookup);
 }
 
 void addOverwriteOption(CLI::App& command, ExistingOutput& existing) {
@@ -177,7 +198,7 @@ void runRenderCommand(Commands& commands) {
   RenderOptions& render = commands.render;
   placeRenderFiles(commands);
   try {
-    render.plugin = findPlugin(render.plugin);
+    render.plugin = findPlugin(render.plugin, commands.lookup);
   } catch (const ToolError& error) {
     if (render.json) reportEveryInputFailed(commands, error);
     throw;
@@ -216,6 +237,7 @@ void addRender(CLI::App& app, Commands& commands) {
   command->add_flag("--fail-fast", commands.batch.failFast,
                     "stop the batch at the first file that fails");
   addOverwriteOption(*command, render.existingOutputs);
+  addRescanOption(*command, commands.lookup);
   command->add_flag("--skip-existing", commands.batch.skipExisting,
                     "leave out the inputs whose output exists, to resume a batch that stopped");
   command->add_flag("--dry-run", commands.batch.dryRun,
@@ -281,9 +303,10 @@ void addPreset(CLI::App& app, Commands& commands) {
       ->required();
   addSettingsOptions(*save, commands.presetSettings);
   addOverwriteOption(*save, commands.presetSaveExisting);
+  addLookupOptions(*save, commands.lookup);
   save->callback([&commands] {
-    runPresetSave(findPlugin(commands.plugin), commands.presetSettings, commands.presetFile,
-                  commands.presetSaveExisting);
+    runPresetSave(findPlugin(commands.plugin, commands.lookup), commands.presetSettings,
+                  commands.presetFile, commands.presetSaveExisting);
   });
 }
 
@@ -292,8 +315,10 @@ void addParams(CLI::App& app, Commands& commands) {
       "params", "print the parameters after the settings, as a file for --set-file");
   params->add_option("PLUGIN", commands.plugin, kPluginHelp)->required();
   addSettingsOptions(*params, commands.paramsSettings);
-  params->callback(
-      [&commands] { runParams(findPlugin(commands.plugin), commands.paramsSettings); });
+  addLookupOptions(*params, commands.lookup);
+  params->callback([&commands] {
+    runParams(findPlugin(commands.plugin, commands.lookup), commands.paramsSettings);
+  });
 }
 
 void addTone(CLI::App& app, ToneOptions& tone) {
@@ -323,23 +348,24 @@ void addList(CLI::App& app, ListOptions& list) {
                    "/usr/local/lib/vst, /usr/lib/vst)")
       ->check(CLI::ExistingDirectory);
   command->add_flag("--json", list.json, "print one JSON object per library per line");
-  command
-      ->add_option("--timeout", list.seconds,
-                   "seconds each library has to load and answer before it is stopped")
-      ->capture_default_str()
-      ->check(numberFrom(0.1, 3600));
+  addProbeTimeoutOption(*command, list.probing,
+                        "seconds each library has to load and answer before it is stopped");
+  addRescanOption(*command, list.probing);
   command->callback([&list] { runList(list); });
 }
 
 void addCommands(CLI::App& app, Commands& commands) {
   CLI::App* demo = app.add_subcommand("demo", "a guided look at what a host sees and hears");
   demo->add_option("PLUGIN", commands.plugin, kPluginHelp)->required();
-  demo->callback([&commands] { runDemo(findPlugin(commands.plugin)); });
+  addLookupOptions(*demo, commands.lookup);
+  demo->callback([&commands] { runDemo(findPlugin(commands.plugin, commands.lookup)); });
 
   CLI::App* info = app.add_subcommand("info", "print what a host sees of a plugin");
   info->add_option("PLUGIN", commands.plugin, kPluginHelp)->required();
   info->add_flag("--json", commands.json, "print JSON");
-  info->callback([&commands] { runInfo(findPlugin(commands.plugin), commands.json); });
+  addLookupOptions(*info, commands.lookup);
+  info->callback(
+      [&commands] { runInfo(findPlugin(commands.plugin, commands.lookup), commands.json); });
 
   addList(app, commands.list);
 

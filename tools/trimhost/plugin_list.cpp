@@ -6,24 +6,11 @@
 #include <cstdio>
 
 #include "plugin_folders.h"
+#include "probe_cache.h"
 #include "text_match.h"
 #include "tool_error.h"
 
 namespace {
-
-const char* statusName(ProbeStatus status) {
-  switch (status) {
-    case ProbeStatus::Loaded:
-      return "loaded";
-    case ProbeStatus::Failed:
-      return "failed";
-    case ProbeStatus::Crashed:
-      return "crashed";
-    case ProbeStatus::TimedOut:
-      return "timeout";
-  }
-  return "failed";
-}
 
 // A reader that has read enough (trimhost list | head -1) ends the listing
 // quietly, with the status a pipeline gives a program SIGPIPE ended.
@@ -46,23 +33,6 @@ std::string listLine(const ProbeResult& probe) {
          ", 64-bit processing: " + (facts.doublePrecision ? "yes" : "no");
 }
 
-nlohmann::ordered_json listJson(const ProbeResult& probe) {
-  nlohmann::ordered_json line = {{"path", probe.path}, {"status", statusName(probe.status)}};
-  if (probe.status != ProbeStatus::Loaded) {
-    line["reason"] = probe.reason;
-    if (probe.status == ProbeStatus::Crashed) line["signal"] = probe.signal;
-    return line;
-  }
-  const PluginFacts& facts = probe.facts;
-  line["effect_name"] = facts.effectName;
-  line["vendor"] = facts.vendor;
-  line["inputs"] = facts.inputs;
-  line["outputs"] = facts.outputs;
-  line["parameters"] = facts.parameters;
-  line["double_precision"] = facts.doublePrecision;
-  return line;
-}
-
 void runList(const ListOptions& options) {
   const std::vector<std::string> folders =
       options.folders.empty() ? pluginSearchFolders() : options.folders;
@@ -77,11 +47,12 @@ void runList(const ListOptions& options) {
     for (const std::string& folder : folders) searched += (searched.empty() ? "" : ", ") + folder;
     std::fprintf(stderr, "no plugin libraries (*.so) in %s\n", searched.c_str());
   }
+  ProbeCache cache(options.probing.rescan);
   for (const FoundLibrary& library : libraries) {
-    const ProbeResult probe = probePlugin(library.path, options.seconds);
+    const ProbeResult probe = cache.probe(library, options.probing.seconds);
     // Plugins' texts need not be UTF-8; invalid bytes become U+FFFD.
-    print(options.json ? listJson(probe).dump(-1, ' ', false,
-                                              nlohmann::ordered_json::error_handler_t::replace)
+    print(options.json ? probeJson(probe).dump(-1, ' ', false,
+                                               nlohmann::ordered_json::error_handler_t::replace)
                        : listLine(probe));
   }
   if (!scan.unreadable.empty()) throw ToolError(ExitStatus::Failure, "");

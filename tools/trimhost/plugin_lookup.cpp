@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "plugin_folders.h"
-#include "plugin_probe.h"
+#include "probe_cache.h"
 #include "text_match.h"
 #include "tool_error.h"
 
@@ -57,10 +57,13 @@ std::vector<FoundLibrary> firstFolderMatches(
 // library that could not be loaded.
 class EffectNames {
  public:
+  explicit EffectNames(const LookupOptions& options)
+      : cache_(options.rescan), seconds_(options.seconds) {}
+
   std::optional<std::string> of(const FoundLibrary& library) {
     auto known = names_.find(library.canonical);
     if (known == names_.end()) {
-      const ProbeResult probe = probePlugin(library.path);
+      const ProbeResult probe = cache_.probe(library, seconds_);
       std::optional<std::string> name;
       if (probe.status == ProbeStatus::Loaded) name = probe.facts.effectName;
       known = names_.emplace(library.canonical, name).first;
@@ -77,6 +80,8 @@ class EffectNames {
   }
 
  private:
+  ProbeCache cache_;
+  double seconds_;
   std::map<std::string, std::optional<std::string>> names_;
 };
 
@@ -118,7 +123,7 @@ void warnOfUnreadable(const std::vector<UnreadablePath>& unreadable, const std::
 
 }  // namespace
 
-std::string findPlugin(const std::string& argument) {
+std::string findPlugin(const std::string& argument, const LookupOptions& options) {
   if (argument.empty()) throw ToolError(ExitStatus::Usage, "the plugin's name is empty");
   if (isPath(argument)) return argument;
 
@@ -129,7 +134,7 @@ std::string findPlugin(const std::string& argument) {
       libraries,
       [&argument](const FoundLibrary& library) { return namesFile(argument, library.path); });
   const char* by = "file name";
-  EffectNames effectNames;
+  EffectNames effectNames(options);
   if (matches.empty()) {
     by = "effect name";
     matches = firstFolderMatches(libraries, [&](const FoundLibrary& library) {

@@ -12,8 +12,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <nlohmann/json.hpp>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "plugin_session.h"
@@ -21,6 +21,25 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+const std::pair<ProbeStatus, const char*> kStatusNames[] = {
+    {ProbeStatus::Loaded, "loaded"},
+    {ProbeStatus::Failed, "failed"},
+    {ProbeStatus::Crashed, "crashed"},
+    {ProbeStatus::TimedOut, "timeout"},
+};
+
+const char* statusName(ProbeStatus status) {
+  for (const auto& [named, name] : kStatusNames)
+    if (named == status) return name;
+  return "failed";
+}
+
+ProbeStatus statusNamed(const std::string& name) {
+  for (const auto& [status, statusName] : kStatusNames)
+    if (name == statusName) return status;
+  throw std::invalid_argument("no probe status '" + name + "'");
+}
 
 // The child's facts as JSON; a failure to load as {"error": why}.
 std::string childAnswer(const std::string& path) {
@@ -137,6 +156,7 @@ ProbeResult probePlugin(const std::string& path, double seconds) {
   int pipeEnds[2];
   if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
     result.reason = std::string("cannot make a pipe: ") + std::strerror(errno);
+    result.aboutTheLibrary = false;
     return result;
   }
   std::fflush(stdout);
@@ -151,6 +171,7 @@ ProbeResult probePlugin(const std::string& path, double seconds) {
   if (child < 0) {
     close(pipeEnds[0]);
     result.reason = std::string("cannot start a process: ") + std::strerror(errno);
+    result.aboutTheLibrary = false;
     return result;
   }
   setpgid(child, child);  // as the child does, whichever comes first
@@ -164,6 +185,7 @@ ProbeResult probePlugin(const std::string& path, double seconds) {
   if (!answered || !waitUntil(child, deadline, waitStatus)) {
     stopAndReap(child, waitStatus);
     result.status = ProbeStatus::TimedOut;
+    result.seconds = seconds;
     result.reason = "no answer within " + secondsText(seconds) + " s, stopped";
     return result;
   }
@@ -181,4 +203,40 @@ ProbeResult probePlugin(const std::string& path, double seconds) {
   }
   readFacts(answer, result);
   return result;
+}
+
+nlohmann::ordered_json probeJson(const ProbeResult& probe) {
+  nlohmann::ordered_json json = {{"path", probe.path}, {"status", statusName(probe.status)}};
+  if (probe.status != ProbeStatus::Loaded) {
+    json["reason"] = probe.reason;
+    if (probe.status == ProbeStatus::Crashed) json["signal"] = probe.signal;
+    return json;
+  }
+  const PluginFacts& facts = probe.facts;
+  json["effect_name"] = facts.effectName;
+  json["vendor"] = facts.vendor;
+  json["inputs"] = facts.inputs;
+  json["outputs"] = facts.outputs;
+  json["parameters"] = facts.parameters;
+  json["double_precision"] = facts.doublePrecision;
+  return json;
+}
+
+ProbeResult probeFromJson(const nlohmann::json& json) {
+  ProbeResult probe;
+  probe.path = json.at("path").get<std::string>();
+  probe.status = statusNamed(json.at("status").get<std::string>());
+  if (probe.status != ProbeStatus::Loaded) {
+    probe.reason = json.at("reason").get<std::string>();
+    if (probe.status == ProbeStatus::Crashed) probe.signal = json.at("signal").get<int>();
+    return probe;
+  }
+  PluginFacts& facts = probe.facts;
+  facts.effectName = json.at("effect_name").get<std::string>();
+  facts.vendor = json.at("vendor").get<std::string>();
+  facts.inputs = json.at("inputs").get<std::int32_t>();
+  facts.outputs = json.at("outputs").get<std::int32_t>();
+  facts.parameters = json.at("parameters").get<std::int32_t>();
+  facts.doublePrecision = json.at("double_precision").get<bool>();
+  return probe;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 
 enum class ProbeStatus {
@@ -27,7 +28,11 @@ struct ProbeResult {
   ProbeStatus status = ProbeStatus::Failed;
   std::string reason;  // for any status but Loaded, a phrase such as "crashed (signal 11: ...)"
   int signal = 0;      // for Crashed
+  double seconds = 0;  // for TimedOut: the time limit it did not answer within
   PluginFacts facts;   // for Loaded
+  // False when trimhost itself could not probe (no pipe, no process): that
+  // says nothing about the library.
+  bool aboutTheLibrary = true;
 };
 
 constexpr double kDefaultProbeSeconds = 10;
@@ -38,3 +43,11 @@ constexpr double kDefaultProbeSeconds = 10;
 // group; the child is always reaped before this returns, and dies with
 // trimhost should trimhost end first.
 ProbeResult probePlugin(const std::string& path, double seconds = kDefaultProbeSeconds);
+
+// The result as `trimhost list --json` prints it: path, status ("loaded",
+// "failed", "crashed", "timeout"), then the facts or the reason (and signal).
+nlohmann::ordered_json probeJson(const ProbeResult& probe);
+
+// The result back from probeJson's form; throws std::exception (nlohmann's,
+// or std::invalid_argument) when the JSON is not of that form.
+ProbeResult probeFromJson(const nlohmann::json& json);
