@@ -156,7 +156,6 @@ ProbeResult probePlugin(const std::string& path, double seconds) {
   int pipeEnds[2];
   if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
     result.reason = std::string("cannot make a pipe: ") + std::strerror(errno);
-    result.aboutTheLibrary = false;
     return result;
   }
   std::fflush(stdout);
@@ -171,7 +170,6 @@ ProbeResult probePlugin(const std::string& path, double seconds) {
   if (child < 0) {
     close(pipeEnds[0]);
     result.reason = std::string("cannot start a process: ") + std::strerror(errno);
-    result.aboutTheLibrary = false;
     return result;
   }
   setpgid(child, child);  // as the child does, whichever comes first

@@ -30,9 +30,6 @@ struct ProbeResult {
   int signal = 0;      // for Crashed
   double seconds = 0;  // for TimedOut: the time limit it did not answer within
   PluginFacts facts;   // for Loaded
-  // False when trimhost itself could not probe (no pipe, no process): that
-  // says nothing about the library.
-  bool aboutTheLibrary = true;
 };
 
 constexpr double kDefaultProbeSeconds = 10;

@@ -55,7 +55,9 @@ ProbeResult ProbeCache::probe(const FoundLibrary& library, double seconds) {
   if (const Entry* entry = stamp ? remembered(library.canonical, *stamp, seconds) : nullptr)
     return reachedAs(entry->result, library.canonical, library.path);
   const ProbeResult result = probePlugin(library.path, seconds);
-  if (stamp && result.aboutTheLibrary) {
+  // A library that could not be loaded may lack only a library it needs,
+  // installed later; failing is quick, and so is trying again.
+  if (stamp && result.status != ProbeStatus::Failed) {
     entries_[library.canonical] = {*stamp, reachedAs(result, library.path, library.canonical)};
     save();
   }
