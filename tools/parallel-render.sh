@@ -6,8 +6,11 @@
 #   tools/parallel-render.sh PLUGIN OUTPUT_DIR FILE...
 #
 # Every file's JSON result is collected in OUTPUT_DIR/results.jsonl, and the
-# files that failed are listed in OUTPUT_DIR/failed.txt, one per line, for a
-# re-run: tools/parallel-render.sh PLUGIN OUTPUT_DIR $(cat OUTPUT_DIR/failed.txt)
+# files that failed are listed in OUTPUT_DIR/failed.txt, one per line with
+# their names' exact bytes, for a re-run:
+#   mapfile -t files <OUTPUT_DIR/failed.txt
+#   tools/parallel-render.sh PLUGIN OUTPUT_DIR "${files[@]}"
+# A file name holding a newline could not be listed so, and is refused.
 # Environment: JOBS (parallel's --jobs, default one per core), TRIMHOST (the
 # tool, default trimhost from PATH), TRIMHOST_OPTIONS (options for every
 # render, split at blanks, such as "--set-file mix.txt --format pcm24", or
@@ -21,6 +24,13 @@ plugin=$1 out=$2
 shift 2
 trimhost=${TRIMHOST:-trimhost}
 read -r -a options <<<"${TRIMHOST_OPTIONS:-}"
+
+for name in "$@"; do
+  case $name in *$'\n'*)
+    echo "parallel-render: a file name holds a newline, which failed.txt cannot list: $name" >&2
+    exit 2 ;;
+  esac
+done
 
 # Each job sees only its own file, so the checks across files are made first,
 # by trimhost's own batch checks over the whole list.
@@ -37,17 +47,19 @@ parallel --jobs "${JOBS:-100%}" --joblog "$out/jobs.log" \
   ::: "$@" >"$out/results.jsonl" || true
 
 # A file without a result line failed too: its job ended before it could say.
+# A byte of a name that is not UTF-8 comes as \udcXX in the JSON and in
+# Python's sys.argv alike; os.fsencode gives the name's bytes back.
 read -r rendered skipped < <(python3 - "$out" "$@" <<'PY'
-import json, sys
+import json, os, sys
 out, inputs = sys.argv[1], sys.argv[2:]
 status = {}
-for line in open(out + "/results.jsonl"):
+for line in open(out + "/results.jsonl", "rb"):
     result = json.loads(line)
     status[result["input"]] = result["status"]
-with open(out + "/failed.txt", "w") as failed:
+with open(out + "/failed.txt", "wb") as failed:
     for name in inputs:
         if status.get(name) not in ("ok", "skipped"):
-            print(name, file=failed)
+            failed.write(os.fsencode(name) + b"\n")
 print(sum(s == "ok" for s in status.values()), sum(s == "skipped" for s in status.values()))
 PY
 )

@@ -74,7 +74,7 @@ void writeAll(int descriptor, const std::string& text) {
   }
 }
 
-// In the child: the render, its result as JSON on the result pipe, and its
+// In the child: the render, its JSON result (as CBOR) on the result pipe, and its
 // exit status. Its human lines are not wanted; its standard error goes to the
 // parent, which shows it only for a file that ended without a result.
 [[noreturn]] void renderInChild(RenderOptions options, int resultPipe, int errorPipe,
@@ -103,7 +103,9 @@ void writeAll(int descriptor, const std::string& text) {
                             options.merged);
   }
   std::fflush(stdout);
-  writeAll(resultPipe, json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+  // CBOR carries file names' bytes as they are, where JSON text could not.
+  const std::vector<std::uint8_t> cbor = nlohmann::ordered_json::to_cbor(json);
+  writeAll(resultPipe, std::string(cbor.begin(), cbor.end()));
   ::_exit(status);
 }
 
@@ -162,7 +164,8 @@ std::string lastLine(const std::string& text) {
 }
 
 // What a child wrote on its result pipe: the files it registered for removal,
-// a line each, then its JSON result, unless it was ended before that.
+// each announced apart, then its JSON result as CBOR, unless it was ended
+// before that.
 struct ChildReport {
   std::vector<std::string> unfinished;
   std::string json;
@@ -173,7 +176,7 @@ ChildReport reportOf(const std::string& text) {
   const std::string lead = kUnfinishedAnnouncement;
   std::size_t start = 0;
   for (std::size_t end; text.compare(start, lead.size(), lead) == 0 &&
-                        (end = text.find('\n', start)) != std::string::npos;
+                        (end = text.find(kAnnouncementEnd, start)) != std::string::npos;
        start = end + 1) {
     report.unfinished.push_back(text.substr(start + lead.size(), end - start - lead.size()));
   }
@@ -208,7 +211,7 @@ Outcome outcomeOf(const Child& child, int waitStatus, const std::string& input,
   const int exitStatus = WEXITSTATUS(waitStatus);
   if (!report.json.empty()) {
     try {
-      return {exitStatus, nlohmann::ordered_json::parse(report.json)};
+      return {exitStatus, nlohmann::ordered_json::from_cbor(report.json)};
     } catch (const nlohmann::json::exception&) {
     }
   }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "json_line.h"
 #include "text_match.h"
 #include "tool_error.h"
 
@@ -130,9 +131,7 @@ JsonOutput::~JsonOutput() {
 }
 
 void JsonOutput::print(const nlohmann::ordered_json& object) const {
-  // Plugins' texts need not be UTF-8; invalid bytes become U+FFFD.
-  const std::string line =
-      object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-  std::fprintf(json_, "%s\n", line.c_str());
+  const std::string line = jsonLine(object) + "\n";
+  std::fwrite(line.data(), 1, line.size(), json_);
   std::fflush(json_);
 }

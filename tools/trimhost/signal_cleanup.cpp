@@ -172,7 +172,7 @@ void announceRemovalsTo(int descriptor) { announcements = descriptor; }
 
 RemovalOnSignal::RemovalOnSignal(const std::string& path) : slot_(-1) {
   if (announcements >= 0) {
-    const std::string line = kUnfinishedAnnouncement + path + "\n";
+    const std::string line = kUnfinishedAnnouncement + path + kAnnouncementEnd;
     const ssize_t ignored = ::write(announcements, line.data(), line.size());
     static_cast<void>(ignored);
   }

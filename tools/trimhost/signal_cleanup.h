@@ -38,12 +38,14 @@ class InterruptionsHeld {
 void deferInterruptions();
 
 // From now on every file registered for removal is also announced on this
-// descriptor, a line "unfinished: PATH" each: a batch's render child tells its
-// parent what to remove should a signal that no handler sees (SIGKILL) end it.
+// descriptor, as "unfinished: PATH" and a NUL each (a path may hold a newline,
+// never a NUL): a batch's render child tells its parent what to remove should
+// a signal that no handler sees (SIGKILL) end it.
 void announceRemovalsTo(int descriptor);
 
-// The announcement's lead, for the reader.
+// The announcement's lead and end, for the reader.
 inline constexpr char kUnfinishedAnnouncement[] = "unfinished: ";
+inline constexpr char kAnnouncementEnd = '\0';
 
 // Registers a file for removal should a signal end the tool, for as long as
 // this object lives. Throws std::logic_error when more files are registered
