@@ -28,7 +28,26 @@ class PresetTest : public TrimhostTest {
     EXPECT_EQ(result.status, 0) << result.err;
     return readAudio(path(output)).samples;
   }
+
+  std::string write(const std::string& name, const std::vector<unsigned char>& bytes) {
+    std::ofstream(path(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path(name);
+  }
 };
+
+// A program of the downmixer's eight parameters as normalised values.
+PresetFile parameterProgram(const std::string& name, std::vector<float> values) {
+  PresetFile program;
+  program.kind = PresetFile::Kind::Parameters;
+  program.parameterCount = 8;
+  program.programName = name;
+  program.parameters = std::move(values);
+  return program;
+}
+
+const std::vector<float> kDefaults{1, 1, 1, 0, 0, 0, 0.5f, 0};
 
 // The chunk holds 32-bit floats, so levels that a float holds exactly come
 // back exactly; -12.3 dB would come back as -12.3000002 dB.
@@ -153,6 +172,36 @@ TEST_F(PresetTest, AnUnreadablePresetNamesTheSystemsReason) {
     }
   }
   EXPECT_EQ(files(), (std::vector<std::string>{"folder.fxp", "in.wav", "plain"}));
+}
+
+// A host sends no normalised value outside 0 to 1: one in a program of
+// parameter values is loaded as the nearest inside, with a warning, and
+// marked where the program is shown.
+TEST_F(PresetTest, AValueOutsideTheRangeIsLoadedAsTheNearestInside) {
+  std::vector<float> loud = kDefaults;
+  loud[6] = 6.0f;  // master level
+  write("loud.fxp", encodePreset(parameterProgram("loud", loud)));
+  const std::vector<std::string> options{"--preset", path("loud.fxp")};
+  std::vector<std::string> arguments{"render", trimixer(), path("in.wav"), path("out.wav")};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  const ToolRun loaded = run(arguments);
+  ASSERT_EQ(loaded.status, 0) << loaded.err;
+  EXPECT_NE(loaded.err.find("trimhost: warning: " + path("loud.fxp") +
+                            " sets 6 master level to normalised 6, outside 0 to 1; loaded as 1\n"),
+            std::string::npos)
+      << loaded.err;
+  EXPECT_EQ(readAudio(path("out.wav")).samples,
+            render(trimixer(), "top.wav", {"--set", "master level=9"}));
+  // A batch's renders warn alike: once is enough.
+  const ToolRun batch = run({"render", trimixer(), path("in.wav"), path("top.wav"), "--output-dir",
+                             path("batch"), "--preset", path("loud.fxp")});
+  ASSERT_EQ(batch.status, 0) << batch.err;
+  const std::size_t warning = batch.err.find("warning: " + path("loud.fxp") + " sets 6");
+  EXPECT_NE(warning, std::string::npos) << batch.err;
+  EXPECT_EQ(batch.err.find("warning: ", warning + 1), std::string::npos) << batch.err;
+  const ToolRun shown = run({"preset", "show", path("loud.fxp")});
+  EXPECT_NE(shown.out.find("  5    0.000000\n  6    6.000000  outside 0 to 1\n"), std::string::npos)
+      << shown.out;
 }
 
 }  // namespace

@@ -50,6 +50,26 @@ TEST_F(SettingsFileTest, ParametersComeBackFromTheFileParamsWrites) {
                    "--set", "mute stereo 2=mute", "--set", "busses silent after mixer=pass th"},
                   "\n# 0 level stereo 1: from -167.00 dB to 0.00 dB, now -6.00 dB\n"
                   "level stereo 1=-6.00 dB\n");
+
+  // A chunk can restore a value outside its parameter's range, which no line
+  // sets: params writes the nearest end, and the file reads back to that.
+  std::string loud = savedPreset(trimixer(), {"--set", "master level=9"});
+  loud.replace(loud.find(std::string("\0\0\x10\x41", 4)), 4, std::string("\0\0\xC8\x42", 4));
+  write("loud.fxp", loud);  // the master level at +100 dB
+  const ToolRun listed = run({"params", trimixer(), "--preset", path("loud.fxp")});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  const std::string outside =
+      "6 master level = 100.00 dB (normalised 6.05555534), outside its range";
+  EXPECT_NE(listed.err.find("warning: after " + path("loud.fxp") + ", " + outside),
+            std::string::npos)
+      << listed.err;
+  EXPECT_NE(listed.out.find(outside + "; set to the nearest end of its range\n"),
+            std::string::npos);
+  expectRoundTrip(trimixer(), {"--set-file", write("loud.txt", listed.out)},
+                  "\nmaster level=9.00 dB\n");
+  EXPECT_EQ(savedPreset(trimixer(), {"--set-file", path("loud.txt")}),
+            savedPreset(trimixer(), {"--preset", path("loud.fxp"), "--set", "master level=9"}));
+
   SKIP_WITHOUT_THIRD_PARTY_PLUGIN();
   expectRoundTrip(thirdParty(),
                   {"--set", "Low=-24", "--set-normalised", "Mid=0.123456789", "--set-normalised",

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "peak_meter.h"
@@ -453,6 +455,7 @@ class Batch {
     const Outcome outcome =
         outcomeOf(child, waitStatus, groups_[child.file].front(), outputs_[child.file]);
     ++done_;
+    passOnWarnings(child.errors);
     // A render the batch stopped did not fail of its own: the batch's status
     // is that of the failure that stopped it, whatever --jobs is, or the
     // interruption's. An interruption from the terminal reaches the renders
@@ -466,6 +469,19 @@ class Batch {
     report(child.file, outcome, true);
     if (outcome.exitStatus != 0 && options_.failFast && stopReason_.empty())
       stopOthers("stopped after " + joinedInputs(groups_[child.file]) + " failed");
+  }
+
+  // A render's warnings (a preset's value outside its range, say) are the
+  // user's to see however it ended; renders with the same settings warn
+  // alike, and each warning is shown once.
+  void passOnWarnings(const std::string& errors) {
+    const std::string lead = "trimhost: warning: ";
+    std::istringstream lines(errors);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind(lead, 0) != 0 || !warningsShown_.insert(line).second) continue;
+      progress_.clear();
+      std::fprintf(stderr, "%s\n", line.c_str());
+    }
   }
 
   // Every object of a group lists its inputs, also when its render did not
@@ -506,6 +522,7 @@ class Batch {
   int worst_ = 0;
   std::string stopReason_;  // why the batch stopped early: a failure (--fail-fast), a signal
   int interruptedBy_ = 0;
+  std::set<std::string> warningsShown_;
 };
 
 void printPlan(const BatchOptions& options) {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "display_search.h"
+#include "normalised_range.h"
 #include "settings_file.h"
 #include "text_match.h"
 #include "tool_error.h"
@@ -77,11 +78,10 @@ std::string header(PluginSession& session) {
   return "# settings for trimhost --set-file" + (name.empty() ? "" : ": " + name) + "\n";
 }
 
-std::string parameterEntry(PluginSession& session, std::int32_t index) {
-  const ParameterState state = session.parameter(index);
+std::string entryFor(PluginSession& session, const ParameterState& state) {
   const std::optional<std::string> name = nameKey(session, state);
-  const std::string key = name.value_or(std::to_string(index)) + "=";
-  std::string comment = "# " + std::to_string(index) + " " + state.name + ": " +
+  const std::string key = name.value_or(std::to_string(state.index)) + "=";
+  std::string comment = "# " + std::to_string(state.index) + " " + state.name + ": " +
                         rangeOf(session, state) + ", now " + shownWithLabel(state);
   if (!name) {
     comment += state.name.empty() ? "; by index, as it has no name"
@@ -91,6 +91,24 @@ std::string parameterEntry(PluginSession& session, std::int32_t index) {
   if (setsBack(session, state, shown)) return comment + "\n" + shown + "\n";
   return comment + "; normalised, as the display does not carry the exact value\n" + key +
          normalisedValueText(state.normalised) + "\n";
+}
+
+// No settings line sets a value outside 0 to 1, as no host sends one: the
+// file holds the nearest value inside, and says what it replaced.
+std::string outOfRangeEntry(PluginSession& session, const ParameterState& state) {
+  const std::string what = outOfRangeText(state);
+  std::fprintf(stderr, "trimhost: warning: %s; the file sets it to the nearest end\n",
+               what.c_str());
+  const KeptParameter kept(session, state.index);
+  session.plugin().setParameter(state.index, intoNormalisedRange(state.normalised));
+  return "# " + what + "; set to the nearest end of its range\n" +
+         entryFor(session, session.parameter(state.index));
+}
+
+std::string parameterEntry(PluginSession& session, std::int32_t index) {
+  const ParameterState state = session.parameter(index);
+  if (!insideNormalisedRange(state.normalised)) return outOfRangeEntry(session, state);
+  return entryFor(session, state);
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 // One line per parameter, in its units or its display text where that sets
 // it back exactly and normalised where not, each after a comment with its
 // index, its range and its display. Each line is checked by reading it back
-// as --set-file does; every parameter is left as it was found.
+// as --set-file does; every parameter is left as it was found. A value
+// outside 0 to 1, which a chunk can restore but no line can set, is written
+// as the nearest value inside, with a warning.
 std::string currentSettings(PluginSession& session);
 
 // The settings lines go to standard error, so that standard output holds the file alone.

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "file_identity.h"
+#include "normalised_range.h"
+#include "text_match.h"
 #include "tool_error.h"
 
 namespace {
@@ -52,10 +54,31 @@ void checkFits(PluginSession& session, const PresetFile& preset, const std::file
   }
 }
 
+std::size_t valuesLoaded(PluginSession& session, const std::vector<float>& values) {
+  return std::min<std::size_t>(values.size(), static_cast<std::size_t>(session.record().numParams));
+}
+
+// A host sends no normalised value outside 0 to 1, so one in the file is sent
+// as the nearest that lies inside, and the user is told which.
+std::vector<float> valuesToSend(PluginSession& session, const PresetFile& preset,
+                                const std::filesystem::path& file) {
+  std::vector<float> values = preset.parameters;
+  for (std::size_t index = 0; index < valuesLoaded(session, values); ++index) {
+    if (insideNormalisedRange(values[index])) continue;
+    const auto parameter = static_cast<std::int32_t>(index);
+    std::fprintf(stderr,
+                 "trimhost: warning: %s sets %d %s to normalised %.9g, outside 0 to 1; loaded as "
+                 "%g\n",
+                 file.c_str(), parameter, trimmed(session.parameter(parameter).name).c_str(),
+                 static_cast<double>(values[index]),
+                 static_cast<double>(intoNormalisedRange(values[index])));
+    values[index] = intoNormalisedRange(values[index]);
+  }
+  return values;
+}
+
 void loadParameters(PluginSession& session, const std::vector<float>& values) {
-  const auto count =
-      std::min<std::size_t>(values.size(), static_cast<std::size_t>(session.record().numParams));
-  for (std::size_t index = 0; index < count; ++index)
+  for (std::size_t index = 0; index < valuesLoaded(session, values); ++index)
     session.plugin().setParameter(static_cast<std::int32_t>(index), values[index]);
 }
 
@@ -85,6 +108,17 @@ std::vector<float> parametersOf(PluginSession& session) {
   return values;
 }
 
+// Chunks are the plugin's own: only its state after loading tells whether a
+// value lies outside its parameter's range.
+void warnOutOfRange(PluginSession& session, const std::filesystem::path& file) {
+  for (std::int32_t index = 0; index < session.record().numParams; ++index) {
+    const ParameterState state = session.parameter(index);
+    if (insideNormalisedRange(state.normalised)) continue;
+    std::fprintf(stderr, "trimhost: warning: after %s, %s; the plugin keeps it\n", file.c_str(),
+                 outOfRangeText(state).c_str());
+  }
+}
+
 void showHeader(const std::filesystem::path& file, const PresetFile& preset) {
   const bool chunk = preset.kind == PresetFile::Kind::Chunk;
   std::printf("file            %s\n", file.c_str());
@@ -96,10 +130,13 @@ void showHeader(const std::filesystem::path& file, const PresetFile& preset) {
   std::printf("program name    %s\n", preset.programName.c_str());
 }
 
+// A host would send a value outside 0 to 1 as the nearest inside it.
 void showParameters(const std::vector<float>& values) {
   std::printf("parameter values\n");
-  for (std::size_t index = 0; index < values.size(); ++index)
-    std::printf("  %-4zu %.6f\n", index, static_cast<double>(values[index]));
+  for (std::size_t index = 0; index < values.size(); ++index) {
+    std::printf("  %-4zu %.6f%s\n", index, static_cast<double>(values[index]),
+                insideNormalisedRange(values[index]) ? "" : "  outside 0 to 1");
+  }
 }
 
 void showHexDump(const std::vector<unsigned char>& chunk) {
@@ -158,8 +195,10 @@ void checkTaken(const std::optional<std::vector<unsigned char>>& before,
 }  // namespace
 
 void loadPreset(PluginSession& session, const std::filesystem::path& file, bool force) {
-  const PresetFile preset = readPreset(file);
+  PresetFile preset = readPreset(file);
   checkFits(session, preset, file, force);
+  if (preset.kind == PresetFile::Kind::Parameters)
+    preset.parameters = valuesToSend(session, preset, file);
   const std::optional<std::vector<unsigned char>> before = stateOf(session, preset);
   if (preset.kind == PresetFile::Kind::Chunk) {
     loadChunk(session, preset.chunk);
@@ -169,6 +208,7 @@ void loadPreset(PluginSession& session, const std::filesystem::path& file, bool 
   checkTaken(before, stateOf(session, preset), preset, file);
   std::string name = preset.programName;
   session.plugin().dispatch(effSetProgramName, 0, 0, name.data());
+  warnOutOfRange(session, file);
 }
 
 PresetFile capturePreset(PluginSession& session) {

@@ -12,7 +12,9 @@
 // preset), parameter values one by one, then the program name. Throws
 // ToolError (ExitStatus::Preset) for a file that cannot be read or is
 // corrupt, and, unless `force`, for one made for another plugin (other id,
-// other parameter count, or a chunk for a plugin that takes none).
+// other parameter count, or a chunk for a plugin that takes none). A
+// parameter value outside 0 to 1 is loaded as the nearest inside, and each
+// parameter the plugin's state then holds outside its range is warned of.
 void loadPreset(PluginSession& session, const std::filesystem::path& file, bool force);
 
 // The plugin's state: its chunk when its programs are chunks, else its
