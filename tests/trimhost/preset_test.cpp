@@ -1,7 +1,8 @@
-// Program files through trimhost: saved after the settings, loaded before
-// them, shown, and refused when corrupt or made for another plugin.
+// Program files and banks through trimhost: saved after the settings, loaded
+// before them, shown, and refused when corrupt or made for another plugin.
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "aeffect.h"
 #include "downmixer_view.h"
@@ -202,6 +203,70 @@ TEST_F(PresetTest, AValueOutsideTheRangeIsLoadedAsTheNearestInside) {
   const ToolRun shown = run({"preset", "show", path("loud.fxp")});
   EXPECT_NE(shown.out.find("  5    0.000000\n  6    6.000000  outside 0 to 1\n"), std::string::npos)
       << shown.out;
+}
+
+// Programs are numbered from 0, as parameters are; without --program a bank
+// gives its current program.
+TEST_F(PresetTest, ABankGivesTheProgramChosen) {
+  std::vector<float> quiet = kDefaults;
+  quiet[0] = 0.5f;
+  PresetBank bank;
+  bank.kind = PresetBank::Kind::Programs;
+  bank.programs = {parameterProgram("first", kDefaults), parameterProgram("second", quiet)};
+  bank.currentProgram = 1;
+  write("params.fxb", encodeBank(bank));
+  write("second.fxp", encodePreset(bank.programs[1]));
+  ASSERT_EQ(run({"preset", "save", trimixer(), path("p.fxp"), "--set", "level stereo 1=-6"}).status,
+            0);
+  const PresetFile saved = readPresetFile(path("p.fxp"));
+  PresetBank chunkBank;
+  chunkBank.programCount = 1;
+  chunkBank.chunk = saved.chunk;
+  write("chunk.fxb", encodeBank(chunkBank));
+
+  const auto loaded = [&](const std::string& file, std::vector<std::string> program) {
+    program.insert(program.begin(), {"--preset", path(file)});
+    return render(trimixer(), "out.wav", program);
+  };
+  EXPECT_EQ(loaded("params.fxb", {}), loaded("second.fxp", {}));
+  EXPECT_EQ(loaded("params.fxb", {"--program", "0"}), render(trimixer(), "defaults.wav", {}));
+  EXPECT_EQ(loaded("chunk.fxb", {"--program", "0"}), loaded("p.fxp", {}));
+  const ToolRun told = run({"params", trimixer(), "--preset", path("params.fxb")});
+  EXPECT_NE(told.err.find("preset: " + path("params.fxb") +
+                          ", program 1 'second' of 2, the bank's current one\n"),
+            std::string::npos)
+      << told.err;
+  const ToolRun shown = run({"preset", "show", path("params.fxb")});
+  EXPECT_NE(shown.out.find("programs        2\ncurrent program 1\n\nprogram 0\n"),
+            std::string::npos)
+      << shown.out;
+  EXPECT_NE(shown.out.find("\nprogram 1\nkind            FxCk (parameter values)\n"),
+            std::string::npos)
+      << shown.out;
+
+  std::vector<unsigned char> cut = encodeBank(bank);
+  cut.resize(cut.size() - 4);
+  cut[7] -= 4;  // the header's byte size agrees: the last program is short
+  write("cut.fxb", cut);
+  bank.pluginId = fourCharConstant('O', 't', 'h', '1');
+  write("other.fxb", encodeBank(bank));
+  for (const auto& [file, program, message] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"params.fxb", "2",
+            "the bank " + path("params.fxb") +
+                " holds 2 programs, numbered from 0: it has no program 2"},
+           {"chunk.fxb", "1", "holds 1 program, numbered from 0: it has no program 1"},
+           {"p.fxp", "0",
+            "--program chooses a program of a bank, but " + path("p.fxp") +
+                " holds a single program"},
+           {"cut.fxb", "0",
+            "corrupt preset " + path("cut.fxb") + ": the file ends inside its program 1"},
+           {"other.fxb", "0", "is for plugin id 'Oth1' (1333028913), not 0 (--force"}}) {
+    const ToolRun refused =
+        run({"params", trimixer(), "--preset", path(file), "--program", program});
+    EXPECT_EQ(refused.status, 4) << file;
+    EXPECT_NE(refused.err.find(message), std::string::npos) << refused.err;
+  }
 }
 
 }  // namespace

@@ -80,6 +80,23 @@ TEST(PresetFile, DecodesWhatItEncodes) {
   EXPECT_EQ(back.parameterCount, 3);
 }
 
+TEST(PresetFile, EncodesABankChunkAndDecodesIt) {
+  PresetBank bank;
+  bank.pluginId = 0x4B747278;
+  bank.pluginVersion = 1;
+  bank.programCount = 3;
+  bank.currentProgram = 2;
+  bank.chunk = {1, 2, 3};
+  const Bytes expected = text("CcnK") + bigEndian({4 * 5 + 128 + 4 + 3}) + text("FBCh") +
+                         bigEndian({2, 0x4B747278, 1, 3, 2}) + Bytes(124, 0) + bigEndian({3}) +
+                         Bytes{1, 2, 3};
+  EXPECT_EQ(encodeBank(bank), expected);
+  const ProgramFile decoded = decodeProgramFile(expected);
+  ASSERT_TRUE(std::holds_alternative<PresetBank>(decoded));
+  EXPECT_EQ(std::get<PresetBank>(decoded).currentProgram, 2);
+  EXPECT_EQ(std::get<PresetBank>(decoded).chunk, bank.chunk);
+}
+
 TEST(PresetFile, RefusesDamagedFiles) {
   const Bytes good = encodePreset(chunkPreset());
   Bytes wrongMagic = good;

@@ -37,10 +37,10 @@ constexpr const char* kPluginHelp =
 constexpr const char* kExitStatuses =
     "Exit status: 0 done; 1 files, audio or rendering failed, or list met an unreadable folder; "
     "2 bad command line or an ambiguous plugin name; 3 no plugin has the name given, or it cannot "
-    "be loaded or started or cannot do what was asked; 4 a preset is missing, corrupt or for "
-    "another plugin; 5 a --set or a settings file's line names no parameter, an ambiguous one, or "
-    "an unreachable value; 6 the plugin crashed; 128 + N ended by signal N (130 for Ctrl-C). A "
-    "failed or interrupted run leaves no output file.";
+    "be loaded or started or cannot do what was asked; 4 a preset or bank is missing, corrupt, "
+    "for another plugin or without the program asked for; 5 a --set or a settings file's line "
+    "names no parameter, an ambiguous one, or an unreachable value; 6 the plugin crashed; 128 + "
+    "N ended by signal N (130 for Ctrl-C). A failed or interrupted run leaves no output file.";
 
 // Where the parsed command line lands; the option texts that need converting
 // are converted when their command runs.
@@ -92,8 +92,16 @@ void addSettingsOptions(CLI::App& command, PluginSettings& settings) {
           "FILE of NAME_OR_INDEX=VALUE lines, as params prints them (repeatable; applied after "
           "--preset and before --set and --set-normalised)")
       ->trigger_on_parse();
-  command.add_option("--preset", settings.presetFile,
-                     "load this .fxp before the --set-file, --set and --set-normalised values");
+  CLI::Option* preset = command.add_option(
+      "--preset", settings.presetFile,
+      "load this .fxp, or a program of this .fxb, before the --set-file, --set and "
+      "--set-normalised values");
+  command
+      .add_option("--program", settings.program,
+                  "N: the program of the --preset bank to load, numbered from 0 (default: the "
+                  "bank's current program)")
+      ->check(CLI::NonNegativeNumber)
+      ->needs(preset);
   command.add_flag("--force", settings.force, "load a preset made for another plugin");
 }
 
@@ -293,8 +301,10 @@ void addRender(CLI::App& app, Commands& commands) {
 }
 
 void addPreset(CLI::App& app, Commands& commands) {
-  CLI::App* preset = app.add_subcommand("preset", "program files (.fxp)")->require_subcommand(1);
-  CLI::App* show = preset->add_subcommand("show", "print a program file's header and contents");
+  CLI::App* preset =
+      app.add_subcommand("preset", "program files (.fxp) and banks (.fxb)")->require_subcommand(1);
+  CLI::App* show =
+      preset->add_subcommand("show", "print a program file's or a bank's header and contents");
   show->add_option("FILE", commands.presetFile, "program file")->required();
   show->callback([&commands] { runPresetShow(commands.presetFile); });
   CLI::App* save = preset->add_subcommand("save", "write the plugin's state after the settings");

@@ -37,8 +37,9 @@ void applyFile(PluginSession& session, const SettingsFile& file, std::FILE* repo
 
 void applySettings(PluginSession& session, const PluginSettings& settings, std::FILE* report) {
   if (!settings.presetFile.empty()) {
-    loadPreset(session, settings.presetFile, settings.force);
-    std::fprintf(report, "preset: %s\n", settings.presetFile.c_str());
+    const std::string loaded =
+        loadPreset(session, settings.presetFile, settings.force, settings.program);
+    std::fprintf(report, "preset: %s\n", loaded.c_str());
   }
   for (const SettingsFile& file : settings.settingsFiles) applyFile(session, file, report);
   for (const ParameterAssignment& assignment : settings.assignments)

@@ -5,7 +5,9 @@
 // saved state; the options on the command line are the changes to it.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +17,9 @@
 #include "settings_file.h"
 
 struct PluginSettings {
-  std::string presetFile;  // empty for none
-  bool force = false;      // load a preset made for another plugin
+  std::string presetFile;               // empty for none
+  bool force = false;                   // load a preset made for another plugin
+  std::optional<std::int32_t> program;  // of a bank; none for its current program
   std::vector<SettingsFile> settingsFiles;
   std::vector<ParameterAssignment> assignments;
 };

@@ -14,10 +14,16 @@ constexpr std::size_t kProgramNameBytes = 28;
 // Everything after the byte-size field up to the kind-specific data.
 constexpr std::size_t kHeaderAfterSize = 4 * 5 + kProgramNameBytes;
 constexpr std::size_t kSizeFieldEnd = 8;
+constexpr std::size_t kBankReservedBytes = 128;
+// Everything after the byte-size field up to a bank's programs or chunk.
+constexpr std::size_t kBankHeaderAfterSize = 4 * 5 + kBankReservedBytes;
+constexpr std::int32_t kFirstBankVersionWithCurrentProgram = 2;
 
 constexpr char kFileMagic[] = "CcnK";
 constexpr char kParametersMagic[] = "FxCk";
 constexpr char kChunkMagic[] = "FPCh";
+constexpr char kBankMagic[] = "FxBk";
+constexpr char kBankChunkMagic[] = "FBCh";
 
 class Writer {
  public:
@@ -46,12 +52,12 @@ class Writer {
 
 class Reader {
  public:
-  explicit Reader(const std::vector<unsigned char>& in) : in_(in) {}
+  explicit Reader(const std::vector<unsigned char>& in) : data_(in.data()), size_(in.size()) {}
 
   const unsigned char* bytes(std::size_t size, const char* what) {
-    if (in_.size() - position_ < size)
+    if (size_ - position_ < size)
       throw PresetFormatError(std::string("the file ends inside its ") + what);
-    const unsigned char* first = in_.data() + position_;
+    const unsigned char* first = data_ + position_;
     position_ += size;
     return first;
   }
@@ -74,10 +80,13 @@ class Reader {
     std::memcpy(&value, &bits, sizeof value);
     return value;
   }
-  std::size_t remaining() const { return in_.size() - position_; }
+  std::size_t remaining() const { return size_ - position_; }
+  std::size_t position() const { return position_; }
+  const unsigned char* data() const { return data_; }
 
  private:
-  const std::vector<unsigned char>& in_;
+  const unsigned char* data_;
+  std::size_t size_;
   std::size_t position_ = 0;
 };
 
@@ -109,12 +118,18 @@ void readParameters(Reader& in, PresetFile& preset) {
     preset.parameters.push_back(in.float32("parameter values"));
 }
 
-void readChunk(Reader& in, PresetFile& preset) {
+// A chunk, a program's or a bank's, is its byte size and its bytes, to the end of the file.
+std::vector<unsigned char> readChunk(Reader& in) {
   const std::int32_t size = in.int32("chunk size");
   if (size < 0 || static_cast<std::size_t>(size) != in.remaining())
     throw PresetFormatError("the chunk size does not match the file");
   const unsigned char* data = in.bytes(static_cast<std::size_t>(size), "chunk");
-  preset.chunk.assign(data, data + size);
+  return {data, data + size};
+}
+
+void writeChunk(Writer& out, const std::vector<unsigned char>& chunk) {
+  out.int32(static_cast<std::int32_t>(chunk.size()));
+  out.bytes(chunk.data(), chunk.size());
 }
 
 // A user may name a directory or a path that is not there; the system's
@@ -158,6 +173,51 @@ std::vector<unsigned char> readWholeFile(const std::filesystem::path& path) {
   }
 }
 
+// The kind of file, after checking the magic and the byte size before it.
+std::string readKind(Reader& in, std::size_t fileSize) {
+  if (!in.magic(kFileMagic, "header")) throw PresetFormatError("not a program file (no 'CcnK')");
+  const std::int32_t size = in.int32("header");
+  if (size < 0 || static_cast<std::size_t>(size) != fileSize - kSizeFieldEnd)
+    throw PresetFormatError("the byte size in the header does not match the file");
+  return in.magicText("header");
+}
+
+bool isBank(const std::vector<unsigned char>& bytes) {
+  if (bytes.size() < kSizeFieldEnd + 4) return false;
+  const unsigned char* kind = bytes.data() + kSizeFieldEnd;
+  return std::memcmp(kind, kBankMagic, 4) == 0 || std::memcmp(kind, kBankChunkMagic, 4) == 0;
+}
+
+// Each program is a whole program file, its length in its own header.
+PresetFile readBankProgram(Reader& in, std::int32_t number) {
+  const std::string what = "program " + std::to_string(number);
+  const std::size_t start = in.position();
+  in.bytes(4, what.c_str());
+  const std::int32_t size = in.int32(what.c_str());
+  if (size < 0) throw PresetFormatError(what + " has a negative byte size");
+  in.bytes(static_cast<std::size_t>(size), what.c_str());
+  const std::vector<unsigned char> program(in.data() + start, in.data() + in.position());
+  try {
+    return decodePreset(program);
+  } catch (const PresetFormatError& error) {
+    throw PresetFormatError(what + ": " + error.what());
+  }
+}
+
+void readBankPrograms(Reader& in, PresetBank& bank) {
+  for (std::int32_t number = 0; number < bank.programCount; ++number)
+    bank.programs.push_back(readBankProgram(in, number));
+  if (in.remaining() != 0) throw PresetFormatError("bytes follow the bank's last program");
+}
+
+std::size_t dataSize(const PresetBank& bank) {
+  if (bank.kind == PresetBank::Kind::Chunk) return 4 + bank.chunk.size();
+  std::size_t size = 0;
+  for (const PresetFile& program : bank.programs)
+    size += kSizeFieldEnd + kHeaderAfterSize + dataSize(program);
+  return size;
+}
+
 }  // namespace
 
 std::vector<unsigned char> encodePreset(const PresetFile& preset) {
@@ -175,20 +235,15 @@ std::vector<unsigned char> encodePreset(const PresetFile& preset) {
   if (parameters) {
     for (float value : preset.parameters) out.float32(value);
   } else {
-    out.int32(static_cast<std::int32_t>(preset.chunk.size()));
-    out.bytes(preset.chunk.data(), preset.chunk.size());
+    writeChunk(out, preset.chunk);
   }
   return out.take();
 }
 
 PresetFile decodePreset(const std::vector<unsigned char>& bytes) {
   Reader in(bytes);
-  if (!in.magic(kFileMagic, "header")) throw PresetFormatError("not a program file (no 'CcnK')");
-  const std::int32_t size = in.int32("header");
-  if (size < 0 || static_cast<std::size_t>(size) != bytes.size() - kSizeFieldEnd)
-    throw PresetFormatError("the byte size in the header does not match the file");
+  const std::string kind = readKind(in, bytes.size());
   PresetFile preset;
-  const std::string kind = in.magicText("header");
   if (kind == kParametersMagic) {
     preset.kind = PresetFile::Kind::Parameters;
   } else if (kind == kChunkMagic) {
@@ -204,13 +259,74 @@ PresetFile decodePreset(const std::vector<unsigned char>& bytes) {
   if (preset.kind == PresetFile::Kind::Parameters) {
     readParameters(in, preset);
   } else {
-    readChunk(in, preset);
+    preset.chunk = readChunk(in);
   }
   return preset;
 }
 
+std::vector<unsigned char> encodeBank(const PresetBank& bank) {
+  Writer out;
+  out.magic(kFileMagic);
+  out.int32(static_cast<std::int32_t>(kBankHeaderAfterSize + dataSize(bank)));
+  const bool programs = bank.kind == PresetBank::Kind::Programs;
+  out.magic(programs ? kBankMagic : kBankChunkMagic);
+  out.int32(bank.formatVersion);
+  out.int32(bank.pluginId);
+  out.int32(bank.pluginVersion);
+  out.int32(programs ? static_cast<std::int32_t>(bank.programs.size()) : bank.programCount);
+  out.int32(bank.formatVersion >= kFirstBankVersionWithCurrentProgram ? bank.currentProgram : 0);
+  const unsigned char reserved[kBankReservedBytes - 4] = {};
+  out.bytes(reserved, sizeof reserved);
+  if (programs) {
+    for (const PresetFile& program : bank.programs) {
+      const std::vector<unsigned char> bytes = encodePreset(program);
+      out.bytes(bytes.data(), bytes.size());
+    }
+  } else {
+    writeChunk(out, bank.chunk);
+  }
+  return out.take();
+}
+
+PresetBank decodeBank(const std::vector<unsigned char>& bytes) {
+  Reader in(bytes);
+  const std::string kind = readKind(in, bytes.size());
+  PresetBank bank;
+  if (kind == kBankMagic) {
+    bank.kind = PresetBank::Kind::Programs;
+  } else if (kind == kBankChunkMagic) {
+    bank.kind = PresetBank::Kind::Chunk;
+  } else {
+    throw PresetFormatError("not a bank of programs or chunk ('" + kind + "')");
+  }
+  bank.formatVersion = in.int32("header");
+  bank.pluginId = in.int32("header");
+  bank.pluginVersion = in.int32("header");
+  bank.programCount = in.int32("header");
+  if (bank.programCount < 0) throw PresetFormatError("a negative program count");
+  const std::int32_t currentProgram = in.int32("header");
+  in.bytes(kBankReservedBytes - 4, "header");
+  if (bank.formatVersion >= kFirstBankVersionWithCurrentProgram)
+    bank.currentProgram = currentProgram;
+  if (bank.kind == PresetBank::Kind::Programs) {
+    readBankPrograms(in, bank);
+  } else {
+    bank.chunk = readChunk(in);
+  }
+  return bank;
+}
+
+ProgramFile decodeProgramFile(const std::vector<unsigned char>& bytes) {
+  if (isBank(bytes)) return decodeBank(bytes);
+  return decodePreset(bytes);
+}
+
 PresetFile readPresetFile(const std::filesystem::path& path) {
   return decodePreset(readWholeFile(path));
+}
+
+ProgramFile readProgramFile(const std::filesystem::path& path) {
+  return decodeProgramFile(readWholeFile(path));
 }
 
 std::string describePluginId(std::int32_t id) {

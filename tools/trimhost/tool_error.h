@@ -10,7 +10,7 @@ enum class ExitStatus : int {
   Failure = 1,    // files, audio, rendering; a folder `list` cannot read
   Usage = 2,      // the command line itself is wrong
   Plugin = 3,     // the plugin cannot be loaded or started, or cannot do what was asked
-  Preset = 4,     // a preset file is corrupt or belongs to another plugin
+  Preset = 4,     // a preset or bank is corrupt, for another plugin, or lacks the program
   Parameter = 5,  // a --set names no parameter, an ambiguous one, or a value out of reach
   Crashed = 6,    // the plugin (or the tool) crashed; an interruption ends with 128 + its signal
 };
