@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "json_line.h"
 #include "plugin_folders.h"
 #include "probe_cache.h"
 #include "text_match.h"
@@ -50,10 +51,8 @@ void runList(const ListOptions& options) {
   ProbeCache cache(options.probing.rescan);
   for (const FoundLibrary& library : libraries) {
     const ProbeResult probe = cache.probe(library, options.probing.seconds);
-    // Plugins' texts need not be UTF-8; invalid bytes become U+FFFD.
-    print(options.json ? probeJson(probe).dump(-1, ' ', false,
-                                               nlohmann::ordered_json::error_handler_t::replace)
-                       : listLine(probe));
+    // Neither paths nor plugins' texts need be UTF-8; jsonLine keeps their bytes.
+    print(options.json ? jsonLine(probeJson(probe)) : listLine(probe));
   }
   if (!scan.unreadable.empty()) throw ToolError(ExitStatus::Failure, "");
 }
