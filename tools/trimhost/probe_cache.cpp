@@ -44,6 +44,17 @@ ProbeResult reachedAs(ProbeResult result, const std::string& from, const std::st
   return result;
 }
 
+// Paths and plugins' texts need not be UTF-8, which JSON cannot carry
+// unchanged: a library with such a text is probed each time instead.
+bool isUtf8(const nlohmann::json& json) {
+  try {
+    json.dump();
+    return true;
+  } catch (const nlohmann::json::type_error&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 ProbeCache::ProbeCache(bool rescan) : file_(cacheFile()), rescan_(rescan) {}
@@ -129,12 +140,10 @@ void ProbeCache::save() {
                            {"modified_ns", entry.stamp.modifiedNanoseconds},
                            {"result", probeJson(entry.result)}};
     if (entry.result.status == ProbeStatus::TimedOut) json["seconds"] = entry.result.seconds;
-    libraries[canonical] = json;
+    if (isUtf8({{canonical, json}})) libraries[canonical] = json;
   }
-  // Plugins' texts need not be UTF-8; invalid bytes become U+FFFD.
-  const std::string text = nlohmann::json{{"format", kFormat}, {"libraries", libraries}}.dump(
-                               1, ' ', false, nlohmann::json::error_handler_t::replace) +
-                           "\n";
+  const std::string text =
+      nlohmann::json{{"format", kFormat}, {"libraries", libraries}}.dump(1) + "\n";
   try {
     std::error_code error;
     fs::create_directories(file_->parent_path(), error);

@@ -9,7 +9,7 @@
 // libraries that are gone or have changed are dropped. A library that timed
 // out is remembered with its time limit and probed again under a larger one;
 // one that crashed stays crashed until it changes; one that could not be
-// loaded is not remembered.
+// loaded, or whose path or texts are not UTF-8, is not remembered.
 //
 // The cache only saves time. A damaged, unreadable or unwritable cache is
 // never an error: it is ignored and rebuilt, with one note on standard error
