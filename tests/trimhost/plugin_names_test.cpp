@@ -202,10 +202,8 @@ std::vector<ListedLibrary> expectedListing(const std::string& folder) {
        "\"3 Band EQ\" by \"DISTRHO\", 2 in, 2 out, 6 parameters, 64-bit processing: no",
        loaded("3 Band EQ", "DISTRHO", 2, 2, 6, false)},
       {"crash-at-start.so",
-       "crashed (signal 11: Segmentation fault)",
-       {{"status", "crashed"},
-        {"reason", "crashed (signal 11: Segmentation fault)"},
-        {"signal", 11}}},
+       "crashed by signal 11 (SIGSEGV)",
+       {{"status", "crashed"}, {"reason", "crashed by signal 11 (SIGSEGV)"}, {"signal", 11}}},
       // It crashes only when it processes, which listing does not ask of it.
       {"crashing.so", "\"\" by \"\", 2 in, 2 out, 0 parameters, 64-bit processing: no",
        loaded("", "", 2, 2, 0, false)},
@@ -374,7 +372,7 @@ TEST_F(PluginNamesTest, ProbesAreCachedUntilTheLibraryChangesOrARescan) {
   };
   const auto unusableCache = [&] { setenv("XDG_CACHE_HOME", path("loads").c_str(), 1); };
   const std::vector<std::string> list{"list", path("cached")};
-  const std::string crashed = path("cached/crash.so") + ": crashed (signal 11";
+  const std::string crashed = path("cached/crash.so") + ": crashed by signal 11 (SIGSEGV)";
   const std::string name = trimixerEffectName();
   const CacheStep steps[] = {
       {"first listing", nothing, list, 1, crashed, ""},

@@ -20,6 +20,7 @@
 
 #include "peak_meter.h"
 #include "render_report.h"
+#include "signal_cleanup.h"
 #include "text_match.h"
 #include "tool_error.h"
 
@@ -195,12 +196,6 @@ bool removeUnfinished(const ChildReport& report) {
   return removed;
 }
 
-std::string signalName(int signal);
-
-std::string signalText(int signal) {
-  return "signal " + std::to_string(signal) + " (" + signalName(signal) + ")";
-}
-
 Outcome outcomeOf(const Child& child, int waitStatus, const std::string& input,
                   const std::string& output) {
   const ChildReport report = reportOf(child.result);
@@ -208,7 +203,7 @@ Outcome outcomeOf(const Child& child, int waitStatus, const std::string& input,
     const int exitStatus = 128 + WTERMSIG(waitStatus);
     const std::string removed = removeUnfinished(report) ? "; unfinished output removed" : "";
     return {exitStatus, failureJson(input, output, exitStatus,
-                                    "killed by " + signalText(WTERMSIG(waitStatus)) + removed)};
+                                    "killed by " + signalPhrase(WTERMSIG(waitStatus)) + removed)};
   }
   const int exitStatus = WEXITSTATUS(waitStatus);
   if (!report.json.empty()) {
@@ -310,41 +305,6 @@ std::string outcomeLine(const Outcome& outcome) {
   return "ok: " + input + " -> " + j.value("output", "") + summary + peakList(j["peak_dbfs_out"]) +
          clippedNote(j["clipped_samples"]) + paddingNote(j);
 }
-
-std::string signalName(int signal) {
-  const char* abbreviation = ::sigabbrev_np(signal);
-  return abbreviation != nullptr ? "SIG" + std::string(abbreviation)
-                                 : "signal " + std::to_string(signal);
-}
-
-// While the batch runs, SIGINT, SIGTERM and SIGHUP do not end it at once: it
-// stops its renders, reports every file, and then ends with the signal's
-// status. Without SA_RESTART the signal cuts the wait for the renders short.
-volatile std::sig_atomic_t pendingInterruption = 0;
-
-class InterruptionWatch {
- public:
-  InterruptionWatch() {
-    pendingInterruption = 0;
-    struct sigaction action {};
-    action.sa_handler = [](int signal) { pendingInterruption = signal; };
-    sigfillset(&action.sa_mask);
-    for (std::size_t i = 0; i < std::size(kSignals); ++i)
-      ::sigaction(kSignals[i], &action, &previous_[i]);
-  }
-  ~InterruptionWatch() {
-    for (std::size_t i = 0; i < std::size(kSignals); ++i)
-      ::sigaction(kSignals[i], &previous_[i], nullptr);
-  }
-  InterruptionWatch(const InterruptionWatch&) = delete;
-  InterruptionWatch& operator=(const InterruptionWatch&) = delete;
-
-  int signal() const { return pendingInterruption; }
-
- private:
-  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-  struct sigaction previous_[std::size(kSignals)]{};
-};
 
 // The batch's progress on standard error, when that is a terminal.
 class BatchProgress {

@@ -53,3 +53,9 @@ CLI::Validator numberFrom(double lowest, double highest) {
       [=](std::string& text) { return numberProblem(text, lowest, highest, false, range); },
       "NUMBER " + range);
 }
+
+std::string numberText(double number) {
+  std::ostringstream text;
+  text << number;
+  return text.str();
+}

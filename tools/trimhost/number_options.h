@@ -6,6 +6,10 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <string>
 
 CLI::Validator wholeNumberFrom(std::int64_t lowest, std::int64_t highest);
 CLI::Validator numberFrom(double lowest, double highest);
+
+// A number as people write it: 10, 2.5, 0.1.
+std::string numberText(double number);

@@ -12,11 +12,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
+#include "number_options.h"
 #include "plugin_session.h"
+#include "signal_cleanup.h"
 
 namespace {
 
@@ -68,8 +69,7 @@ std::string childAnswer(const std::string& path) {
   if (getppid() != parent) _exit(127);
   // trimhost's handlers would report a crash as trimhost's and remove
   // trimhost's files: a crash here must end the child by its signal.
-  for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGINT, SIGTERM, SIGHUP})
-    std::signal(signal, SIG_DFL);
+  restoreDefaultSignalActions();
   // Whatever the plugin prints stays out of trimhost's output.
   if (const int nothing = open("/dev/null", O_RDWR); nothing >= 0) {
     dup2(nothing, STDIN_FILENO);
@@ -121,12 +121,6 @@ void stopAndReap(pid_t child, int& waitStatus) {
   kill(child, SIGKILL);
   while (waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
   }
-}
-
-std::string secondsText(double seconds) {
-  std::ostringstream text;
-  text << seconds;
-  return text.str();
 }
 
 void readFacts(const std::string& answer, ProbeResult& result) {
@@ -184,14 +178,13 @@ ProbeResult probePlugin(const std::string& path, double seconds) {
     stopAndReap(child, waitStatus);
     result.status = ProbeStatus::TimedOut;
     result.seconds = seconds;
-    result.reason = "no answer within " + secondsText(seconds) + " s, stopped";
+    result.reason = "no answer within " + numberText(seconds) + " s, stopped";
     return result;
   }
   if (WIFSIGNALED(waitStatus)) {
     result.status = ProbeStatus::Crashed;
     result.signal = WTERMSIG(waitStatus);
-    result.reason =
-        "crashed (signal " + std::to_string(result.signal) + ": " + strsignal(result.signal) + ")";
+    result.reason = "crashed by " + signalPhrase(result.signal);
     return result;
   }
   if (WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) != 0 && answer.empty()) {

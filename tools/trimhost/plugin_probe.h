@@ -26,7 +26,7 @@ struct PluginFacts {
 struct ProbeResult {
   std::string path;
   ProbeStatus status = ProbeStatus::Failed;
-  std::string reason;  // for any status but Loaded, a phrase such as "crashed (signal 11: ...)"
+  std::string reason;  // unless Loaded, a phrase such as "crashed by signal 11 (SIGSEGV)"
   int signal = 0;      // for Crashed
   double seconds = 0;  // for TimedOut: the time limit it did not answer within
   PluginFacts facts;   // for Loaded

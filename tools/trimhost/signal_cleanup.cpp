@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <csignal>
@@ -30,17 +31,17 @@ int announcements = -1;
 // stack is still reported.
 std::array<char, 64 * 1024> alternateStack;
 
-struct SignalName {
-  int number;
-  const char* name;
+struct Crash {
+  int signal;
+  const char* description;
 };
-constexpr SignalName kInterruptions[] = {
-    {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
-constexpr SignalName kCrashes[] = {{SIGSEGV, "SIGSEGV, segmentation fault"},
-                                   {SIGBUS, "SIGBUS, bus error"},
-                                   {SIGFPE, "SIGFPE, arithmetic error"},
-                                   {SIGILL, "SIGILL, illegal instruction"},
-                                   {SIGABRT, "SIGABRT, aborted"}};
+constexpr Crash kCrashes[] = {{SIGSEGV, "segmentation fault"},
+                              {SIGBUS, "bus error"},
+                              {SIGFPE, "arithmetic error"},
+                              {SIGILL, "illegal instruction"},
+                              {SIGABRT, "aborted"}};
+
+volatile std::sig_atomic_t pendingInterruption = 0;
 
 // A line built without allocating, for the handlers.
 class SignalMessage {
@@ -64,8 +65,16 @@ class SignalMessage {
     return *this;
   }
 
-  void print() const {
-    const ssize_t ignored = ::write(STDERR_FILENO, text_.data(), length_);
+  // sigabbrev_np only reads a table, so handlers may call it.
+  SignalMessage& appendSignalName(int signal) {
+    if (const char* abbreviation = ::sigabbrev_np(signal)) return *this << "SIG" << abbreviation;
+    return *this << "signal " << signal;
+  }
+
+  std::string text() const { return std::string(text_.data(), length_); }
+
+  void print(int descriptor) const {
+    const ssize_t ignored = ::write(descriptor, text_.data(), length_);
     static_cast<void>(ignored);
   }
 
@@ -74,10 +83,10 @@ class SignalMessage {
   std::size_t length_ = 0;
 };
 
-const char* nameOf(int signal, const SignalName* names, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i)
-    if (names[i].number == signal) return names[i].name;
-  return "signal";
+const char* crashDescription(int signal) {
+  for (const Crash& crash : kCrashes)
+    if (crash.signal == signal) return crash.description;
+  return "crash";
 }
 
 // True when a file was removed.
@@ -100,25 +109,28 @@ void appendCallInProgress(SignalMessage& message, const char* function) {
 void endWithMessage(SignalMessage& message, int status) {
   if (removeRegisteredFiles()) message << "; unfinished output removed";
   message << "\n";
-  message.print();
+  message.print(STDERR_FILENO);
   ::_exit(status);
 }
 
 void onInterruption(int signal) {
   SignalMessage message;
-  message << "trimhost: interrupted (" << nameOf(signal, kInterruptions, std::size(kInterruptions))
-          << ")";
+  message << "trimhost: ";
+  message << "interrupted (";
+  message.appendSignalName(signal) << ")";
   endWithMessage(message, 128 + signal);
 }
 
 void onCrash(int signal) {
   SignalMessage message;
-  const char* name = nameOf(signal, kCrashes, std::size(kCrashes));
-  if (const char* function = pluginFunctionInProgress()) {
-    message << "trimhost: the plugin crashed (" << name << ")";
+  message << "trimhost: ";
+  const char* function = pluginFunctionInProgress();
+  message << (function != nullptr ? "the plugin crashed (" : "crashed (");
+  message.appendSignalName(signal) << ", " << crashDescription(signal) << ")";
+  if (function != nullptr) {
     appendCallInProgress(message, function);
   } else {
-    message << "trimhost: crashed (" << name << ") outside any call into the plugin";
+    message << " outside any call into the plugin";
   }
   endWithMessage(message, static_cast<int>(ExitStatus::Crashed));
 }
@@ -138,19 +150,50 @@ void installSignalHandlers() {
   stack.ss_sp = alternateStack.data();
   stack.ss_size = alternateStack.size();
   sigaltstack(&stack, nullptr);
-  for (const SignalName& interruption : kInterruptions)
-    handle(interruption.number, onInterruption, 0);
-  for (const SignalName& crash : kCrashes)
-    handle(crash.number, onCrash, SA_ONSTACK | SA_RESETHAND | SA_NODEFER);
+  for (const int interruption : kInterruptions) handle(interruption, onInterruption, 0);
+  for (const Crash& crash : kCrashes)
+    handle(crash.signal, onCrash, SA_ONSTACK | SA_RESETHAND | SA_NODEFER);
   std::signal(SIGPIPE, SIG_IGN);
+}
+
+void restoreDefaultSignalActions() {
+  for (const int interruption : kInterruptions) std::signal(interruption, SIG_DFL);
+  for (const Crash& crash : kCrashes) std::signal(crash.signal, SIG_DFL);
+}
+
+std::string signalName(int signal) { return SignalMessage().appendSignalName(signal).text(); }
+
+std::string signalPhrase(int signal) {
+  return "signal " + std::to_string(signal) + " (" + signalName(signal) + ")";
+}
+
+bool isInterruption(int signal) {
+  return std::find(std::begin(kInterruptions), std::end(kInterruptions), signal) !=
+         std::end(kInterruptions);
 }
 
 sigset_t interruptionSet() {
   sigset_t set;
   sigemptyset(&set);
-  for (const SignalName& interruption : kInterruptions) sigaddset(&set, interruption.number);
+  for (const int interruption : kInterruptions) sigaddset(&set, interruption);
   return set;
 }
+
+InterruptionWatch::InterruptionWatch() {
+  pendingInterruption = 0;
+  struct sigaction action {};
+  action.sa_handler = [](int signal) { pendingInterruption = signal; };
+  sigfillset(&action.sa_mask);
+  for (std::size_t i = 0; i < std::size(kInterruptions); ++i)
+    ::sigaction(kInterruptions[i], &action, &previous_[i]);
+}
+
+InterruptionWatch::~InterruptionWatch() {
+  for (std::size_t i = 0; i < std::size(kInterruptions); ++i)
+    ::sigaction(kInterruptions[i], &previous_[i], nullptr);
+}
+
+int InterruptionWatch::signal() const { return pendingInterruption; }
 
 InterruptionsHeld::InterruptionsHeld() {
   const sigset_t set = interruptionSet();

@@ -5,7 +5,17 @@
 #pragma once
 
 #include <csignal>
+#include <iterator>
 #include <string>
+
+// A signal's name, such as "SIGKILL" ("signal N" for a number without one),
+// and the phrase for messages, "signal 9 (SIGKILL)".
+std::string signalName(int signal);
+std::string signalPhrase(int signal);
+
+// The signals by which someone asks the tool to stop.
+inline constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
+bool isInterruption(int signal);
 
 // Installs the handlers; called once at start-up. SIGINT, SIGTERM and SIGHUP
 // end the tool with status 128 + the signal's number; SIGSEGV, SIGBUS,
@@ -36,6 +46,28 @@ class InterruptionsHeld {
 // place the command has done its work, and an interruption must not report
 // it as unfinished.
 void deferInterruptions();
+
+// For as long as it lives, SIGINT, SIGTERM and SIGHUP do not end the tool:
+// the last one to come is noted, for a process that watches render children
+// to stop them, report every file and then end with the signal's status.
+// Without SA_RESTART the signal cuts a wait short.
+class InterruptionWatch {
+ public:
+  InterruptionWatch();
+  ~InterruptionWatch();
+  InterruptionWatch(const InterruptionWatch&) = delete;
+  InterruptionWatch& operator=(const InterruptionWatch&) = delete;
+
+  // 0 until a signal came.
+  int signal() const;
+
+ private:
+  struct sigaction previous_[std::size(kInterruptions)]{};
+};
+
+// In a child process that must end by its signals as any program does (a
+// probe of a plugin library): the default action for every signal handled here.
+void restoreDefaultSignalActions();
 
 // From now on every file registered for removal is also announced on this
 // descriptor, as "unfinished: PATH" and a NUL each (a path may hold a newline,
