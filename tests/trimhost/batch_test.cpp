@@ -144,37 +144,45 @@ TEST_F(BatchTest, FailFastStopsAtTheFirstFailure) {
 // A render child killed with SIGKILL cannot clean up after itself: the batch
 // removes the temporary file it announced, and names the signal. A batch
 // interrupted itself stops its renders and still reports every file, the
-// one not started too.
+// one not started too. Renders past --timeout are stopped, each its own
+// failure.
 TEST_F(BatchTest, KilledRendersAndInterruptedBatchesLeaveNoFileAndAreReported) {
   const std::vector<std::string> inputs = writeInputs(2, -1);
   struct Case {
     bool toTheBatch;  // else to its render
-    int signal;
-    std::string status0;  // the first file's JSON status
+    int signal;       // 0 for none: --timeout stops the renders
+    int status;
+    std::string status0;  // the files' JSON statuses
+    std::string status1;
     std::string line;
   };
   for (const Case& c :
-       {Case{false, SIGKILL, "killed",
+       {Case{false, SIGKILL, 130, "killed", "not rendered",
              "killed: " + inputs[0] + ": killed by signal 9 (SIGKILL); unfinished output removed"},
-        Case{true, SIGINT, "not rendered",
-             "not rendered: " + inputs[1] + ": the batch was interrupted (SIGINT)"}}) {
+        Case{true, SIGINT, 130, "not rendered", "not rendered",
+             "not rendered: " + inputs[1] + ": the batch was interrupted (SIGINT)"},
+        Case{false, 0, 7, "timed out", "timed out",
+             "timed out: " + inputs[1] + ": went past --timeout 0.5 s and was stopped"}}) {
     SCOPED_TRACE(c.signal);
     const pid_t tool = start({"render", pathFromEnvironment("BROKEN_PLUGIN_HANGING"), inputs[0],
-                              inputs[1], "--output-dir", path("out"), "--json", "--jobs", "1"});
-    const bool writing = awaitTemporaryOf("take0.wav", "out");
-    std::ifstream children("/proc/" + std::to_string(tool) + "/task/" + std::to_string(tool) +
-                           "/children");
-    pid_t child = 0;
-    ASSERT_TRUE(writing && children >> child) << "no render child writing its output";
-    ::kill(c.toTheBatch ? tool : child, c.signal);
-    if (!c.toTheBatch) ::kill(tool, SIGINT);  // the second file hangs as well
+                              inputs[1], "--output-dir", path("out"), "--json", "--jobs", "1",
+                              "--timeout", c.signal != 0 ? "600" : "0.5"});
+    if (c.signal != 0) {
+      const bool writing = awaitTemporaryOf("take0.wav", "out");
+      std::ifstream children("/proc/" + std::to_string(tool) + "/task/" + std::to_string(tool) +
+                             "/children");
+      pid_t child = 0;
+      ASSERT_TRUE(writing && children >> child) << "no render child writing its output";
+      ::kill(c.toTheBatch ? tool : child, c.signal);
+      if (!c.toTheBatch) ::kill(tool, SIGINT);  // the second file hangs as well
+    }
     const ToolRun result = finish(tool);
-    EXPECT_EQ(result.status, 130);
+    EXPECT_EQ(result.status, c.status);
     EXPECT_NE(result.err.find(c.line), std::string::npos) << result.err;
     const std::vector<nlohmann::json> results = jsonLines(result.out);
     ASSERT_EQ(results.size(), 2U);
     EXPECT_EQ(results[0]["status"], c.status0);
-    EXPECT_EQ(results[1]["status"], "not rendered");
+    EXPECT_EQ(results[1]["status"], c.status1);
     EXPECT_TRUE(std::filesystem::is_empty(path("out")));
   }
 }

@@ -17,7 +17,9 @@
 //                                that a test can count the times it was loaded;
 //   BROKEN_PLUGIN_HANGING        never returns from its entry point; when
 //                                BROKEN_PLUGIN_PID_FILE is set, it first
-//                                writes its process id there.
+//                                writes its process id there;
+//   BROKEN_PLUGIN_HANGING_IN_PROCESS  a fine instance whose processing never
+//                                returns, deaf to every signal but SIGKILL.
 #include "aeffect.h"
 
 #define BROKEN_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
@@ -84,7 +86,11 @@ BROKEN_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
   for (;;) pause();
 }
 
-#elif defined(BROKEN_PLUGIN_CRASHING) || defined(BROKEN_PLUGIN_CRASHING_LOUD)
+#elif defined(BROKEN_PLUGIN_CRASHING) || defined(BROKEN_PLUGIN_CRASHING_LOUD) || \
+    defined(BROKEN_PLUGIN_HANGING_IN_PROCESS)
+
+#include <signal.h>
+#include <unistd.h>
 
 std::intptr_t quietDispatcher(AEffect*, std::int32_t, std::int32_t, std::intptr_t, void*, float) {
   return 0;
@@ -102,9 +108,16 @@ int* volatile nowhere = nullptr;
 __attribute__((no_sanitize("address", "undefined"))) void crash() { *nowhere = 1; }
 
 #if defined(BROKEN_PLUGIN_CRASHING)
-void crashingProcess(AEffect*, float**, float**, std::int32_t) { crash(); }
+void brokenProcess(AEffect*, float**, float**, std::int32_t) { crash(); }
+#elif defined(BROKEN_PLUGIN_HANGING_IN_PROCESS)
+void brokenProcess(AEffect*, float**, float**, std::int32_t) {
+  sigset_t all;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, nullptr);
+  for (;;) pause();
+}
 #else
-void crashingProcess(AEffect*, float** inputs, float** outputs, std::int32_t frames) {
+void brokenProcess(AEffect*, float** inputs, float** outputs, std::int32_t frames) {
   for (int channel = 0; channel < 2; ++channel)
     for (std::int32_t frame = 0; frame < frames; ++frame) {
       const float sample = inputs[channel][frame];
@@ -120,7 +133,7 @@ BROKEN_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) {
   record.dispatcher = quietDispatcher;
   record.getParameter = noParameter;
   record.setParameter = ignoreParameter;
-  record.processReplacing = crashingProcess;
+  record.processReplacing = brokenProcess;
   record.numInputs = 2;
   record.numOutputs = 2;
   record.flags = effFlagsCanReplacing;

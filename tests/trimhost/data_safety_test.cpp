@@ -11,6 +11,7 @@
 #include <cfloat>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "plugin_identity.h"
@@ -336,19 +337,33 @@ TEST_F(DataSafetyTest, CrashesAndInterruptionsLeaveNoFile) {
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_TRUE(contains(unwritable.err, "cannot write " + path("none/p.fxp"))) << unwritable.err;
 
-  const ToolRun crashed = run({"render", crashing, in, path("out.wav"), "--drop-extra"});
-  EXPECT_EQ(crashed.status, 6);
-  EXPECT_EQ(crashed.err,
-            "trimhost: the plugin crashed (SIGSEGV, segmentation fault) in its processReplacing; "
-            "unfinished output removed\n");
+  // With --json too: the render's process ended, and trimhost's reports it.
+  for (const bool json : {false, true}) {
+    std::vector<std::string> arguments{"render", crashing, in, path("out.wav"), "--drop-extra"};
+    if (json) arguments.push_back("--json");
+    const ToolRun crashed = run(arguments);
+    EXPECT_EQ(crashed.status, 6);
+    EXPECT_EQ(crashed.err,
+              "trimhost: the plugin crashed (SIGSEGV, segmentation fault) in its processReplacing; "
+              "unfinished output removed\n");
+    if (json) {
+      EXPECT_EQ(nlohmann::json::parse(crashed.out)["status"], "crashed") << crashed.out;
+    }
+  }
 
-  // Interrupted once its temporary file is there, so that there is one to remove.
-  const pid_t tone = start({"tone", path("long.wav"), "--seconds", "86400"});
-  awaitTemporaryOf("long.wav");
-  ::kill(tone, SIGINT);
-  const ToolRun interrupted = finish(tone);
-  EXPECT_EQ(interrupted.status, 130);
-  EXPECT_EQ(interrupted.err, "trimhost: interrupted (SIGINT); unfinished output removed\n");
+  // Interrupted once its temporary file is there, so that there is one to remove;
+  // a render passes the signal on to the process that renders.
+  const std::string hanging = pathFromEnvironment("BROKEN_PLUGIN_HANGING");
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"tone", path("long.wav"), "--seconds", "86400"},
+        std::vector<std::string>{"render", hanging, in, path("long.wav")}}) {
+    const pid_t tool = start(arguments);
+    awaitTemporaryOf("long.wav");
+    ::kill(tool, SIGINT);
+    const ToolRun interrupted = finish(tool);
+    EXPECT_EQ(interrupted.status, 130);
+    EXPECT_EQ(interrupted.err, "trimhost: interrupted (SIGINT); unfinished output removed\n");
+  }
   EXPECT_EQ(files(), std::vector<std::string>{"in.wav"});
 }
 

@@ -68,7 +68,12 @@ TEST_F(ErrorTest, PluginsThatCannotBeLoadedOrStarted) {
            {"no 64-bit processing",
             {thirdParty(), in, out, "--double", "--drop-extra"},
             3,
-            "the plugin offers no 64-bit processing (--double)"}}) {
+            "the plugin offers no 64-bit processing (--double)"},
+           {"deaf to SIGTERM past --timeout",
+            {pathFromEnvironment("BROKEN_PLUGIN_HANGING_IN_PROCESS"), in, out, "--drop-extra",
+             "--timeout", "1"},
+            7,
+            "went past --timeout 1 s and was stopped"}}) {
     expectRefused(refusal);
   }
 }

@@ -1,24 +1,21 @@
 #include "batch.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <thread>
 
 #include "peak_meter.h"
+#include "render_child.h"
 #include "render_report.h"
 #include "signal_cleanup.h"
 #include "text_match.h"
@@ -26,20 +23,10 @@
 
 namespace {
 
-// A file being rendered by a child process: what it reports on its result
-// pipe, and what it writes to standard error (a crash's message).
-struct Child {
+// A render of the batch, by a child process.
+struct Running {
   std::size_t file;
-  pid_t pid;
-  int resultPipe;
-  int errorPipe;
-  std::string result;
-  std::string errors;
-};
-
-struct Outcome {
-  int exitStatus = 0;
-  nlohmann::ordered_json json;
+  std::unique_ptr<RenderChild> child;
 };
 
 std::string extensionFor(const std::string& input, const FormatRequest& format) {
@@ -66,155 +53,6 @@ std::vector<std::string> plannedOutputs(const BatchOptions& options,
     outputs.push_back(output);
   }
   return outputs;
-}
-
-void writeAll(int descriptor, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t written = ::write(descriptor, text.data() + done, text.size() - done);
-    if (written <= 0) return;
-    done += static_cast<std::size_t>(written);
-  }
-}
-
-// In the child: the render, its JSON result (as CBOR) on the result pipe, and its
-// exit status. Its human lines are not wanted; its standard error goes to the
-// parent, which shows it only for a file that ended without a result.
-[[noreturn]] void renderInChild(RenderOptions options, int resultPipe, int errorPipe,
-                                InterruptionsHeld& held) {
-  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-  // The batch's own handlers, inherited, would only note an interruption;
-  // one that came meanwhile was held back, and is handled from here on.
-  installSignalHandlers();
-  held.restore();
-  announceRemovalsTo(resultPipe);
-  const int discard = ::open("/dev/null", O_WRONLY);
-  ::dup2(discard, STDOUT_FILENO);
-  ::dup2(errorPipe, STDERR_FILENO);
-  options.json = false;
-  int status = 0;
-  nlohmann::ordered_json json;
-  try {
-    json = resultJson(renderFile(options));
-  } catch (const ToolError& error) {
-    status = static_cast<int>(error.status);
-    json = withMergedInputs(failureJson(options.input, options.output, status, error.what()),
-                            options.merged);
-  } catch (const std::exception& error) {
-    status = static_cast<int>(ExitStatus::Failure);
-    json = withMergedInputs(failureJson(options.input, options.output, status, error.what()),
-                            options.merged);
-  }
-  std::fflush(stdout);
-  // CBOR carries file names' bytes as they are, where JSON text could not.
-  const std::vector<std::uint8_t> cbor = nlohmann::ordered_json::to_cbor(json);
-  writeAll(resultPipe, std::string(cbor.begin(), cbor.end()));
-  ::_exit(status);
-}
-
-void makePipe(int ends[2]) {
-  if (::pipe2(ends, O_CLOEXEC) != 0)
-    throw ToolError(ExitStatus::Failure, "cannot start a render: no pipe");
-}
-
-Child startChild(const BatchOptions& options, std::size_t file,
-                 const std::vector<std::string>& group, const std::string& output) {
-  int result[2];
-  int errors[2];
-  makePipe(result);
-  makePipe(errors);
-  std::fflush(nullptr);
-  InterruptionsHeld held;
-  const pid_t pid = ::fork();
-  if (pid < 0) throw ToolError(ExitStatus::Failure, "cannot start a render: no process");
-  if (pid == 0) {
-    ::close(result[0]);
-    ::close(errors[0]);
-    RenderOptions render = options.render;
-    render.input = group.front();
-    render.merged = mergedInputs(options, group);
-    render.output = output;
-    renderInChild(render, result[1], errors[1], held);
-  }
-  ::close(result[1]);
-  ::close(errors[1]);
-  return {file, pid, result[0], errors[0], "", ""};
-}
-
-// Reads what is there; closes the pipe at its end. Answers false then.
-bool drain(int& descriptor, std::string& into) {
-  char buffer[4096];
-  const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
-  if (count > 0) {
-    into.append(buffer, static_cast<std::size_t>(count));
-    return true;
-  }
-  if (count < 0 && errno == EINTR) return true;
-  ::close(descriptor);
-  descriptor = -1;
-  return false;
-}
-
-// The last line a child wrote to standard error, without the tool's prefix.
-std::string lastLine(const std::string& text) {
-  std::string line;
-  std::size_t end = text.find_last_not_of('\n');
-  if (end == std::string::npos) return "";
-  const std::size_t start = text.rfind('\n', end);
-  line = text.substr(start == std::string::npos ? 0 : start + 1, end - start);
-  const std::string prefix = "trimhost: ";
-  return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line;
-}
-
-// What a child wrote on its result pipe: the files it registered for removal,
-// each announced apart, then its JSON result as CBOR, unless it was ended
-// before that.
-struct ChildReport {
-  std::vector<std::string> unfinished;
-  std::string json;
-};
-
-ChildReport reportOf(const std::string& text) {
-  ChildReport report;
-  const std::string lead = kUnfinishedAnnouncement;
-  std::size_t start = 0;
-  for (std::size_t end; text.compare(start, lead.size(), lead) == 0 &&
-                        (end = text.find(kAnnouncementEnd, start)) != std::string::npos;
-       start = end + 1) {
-    report.unfinished.push_back(text.substr(start + lead.size(), end - start - lead.size()));
-  }
-  report.json = text.substr(start);
-  return report;
-}
-
-// A child ended by a signal that no handler of its own sees (SIGKILL) has
-// left its temporary files: they are removed here. Answers whether any was.
-bool removeUnfinished(const ChildReport& report) {
-  bool removed = false;
-  for (const std::string& path : report.unfinished)
-    if (::unlink(path.c_str()) == 0) removed = true;
-  return removed;
-}
-
-Outcome outcomeOf(const Child& child, int waitStatus, const std::string& input,
-                  const std::string& output) {
-  const ChildReport report = reportOf(child.result);
-  if (WIFSIGNALED(waitStatus)) {
-    const int exitStatus = 128 + WTERMSIG(waitStatus);
-    const std::string removed = removeUnfinished(report) ? "; unfinished output removed" : "";
-    return {exitStatus, failureJson(input, output, exitStatus,
-                                    "killed by " + signalPhrase(WTERMSIG(waitStatus)) + removed)};
-  }
-  const int exitStatus = WEXITSTATUS(waitStatus);
-  if (!report.json.empty()) {
-    try {
-      return {exitStatus, nlohmann::ordered_json::from_cbor(report.json)};
-    } catch (const nlohmann::json::exception&) {
-    }
-  }
-  std::string message = lastLine(child.errors);
-  if (message.empty()) message = "ended with exit status " + std::to_string(exitStatus);
-  return {exitStatus, failureJson(input, output, exitStatus, message)};
 }
 
 std::string peakList(const nlohmann::ordered_json& peaks) {
@@ -289,7 +127,7 @@ std::string paddingNote(const nlohmann::ordered_json& j) {
   return padded.empty() ? "" : "; padded with silence: " + padded;
 }
 
-std::string outcomeLine(const Outcome& outcome) {
+std::string outcomeLine(const ChildOutcome& outcome) {
   const nlohmann::ordered_json& j = outcome.json;
   const std::string input = inputsText(j);
   const std::string status = j.value("status", "failed");
@@ -350,7 +188,7 @@ class Batch {
     auto next = toRender_.begin();
     while ((next != toRender_.end() && stopReason_.empty()) || !running_.empty()) {
       while (stopReason_.empty() && next != toRender_.end() && running_.size() < jobs) {
-        running_.push_back(startChild(options_, *next, groups_[*next], outputs_[*next]));
+        start(*next);
         ++next;
       }
       progress_.show(done_, running_.size());
@@ -368,23 +206,21 @@ class Batch {
   std::size_t skipped() const { return outputs_.size() - toRender_.size(); }
 
  private:
+  void start(std::size_t file) {
+    RenderOptions render = options_.render;
+    render.input = groups_[file].front();
+    render.merged = mergedInputs(options_, groups_[file]);
+    render.output = outputs_[file];
+    running_.push_back({file, std::make_unique<RenderChild>(render, ChildStreams::Collected)});
+  }
+
   void waitForChildren() {
-    std::vector<pollfd> watched;
-    for (const Child& child : running_)
-      for (int descriptor : {child.resultPipe, child.errorPipe})
-        if (descriptor >= 0) watched.push_back({descriptor, POLLIN, 0});
-    if (::poll(watched.data(), watched.size(), 500) < 0 && errno != EINTR)
-      throw ToolError(ExitStatus::Failure, "cannot wait for the renders");
-    for (Child& child : running_) {
-      if (child.resultPipe >= 0 && readable(watched, child.resultPipe))
-        drain(child.resultPipe, child.result);
-      if (child.errorPipe >= 0 && readable(watched, child.errorPipe))
-        drain(child.errorPipe, child.errors);
-    }
-    const auto finished =
-        std::stable_partition(running_.begin(), running_.end(),
-                              [](const Child& c) { return c.resultPipe >= 0 || c.errorPipe >= 0; });
-    for (auto child = finished; child != running_.end(); ++child) finish(*child);
+    std::vector<RenderChild*> children;
+    for (const Running& running : running_) children.push_back(running.child.get());
+    watchChildren(children);
+    const auto finished = std::stable_partition(running_.begin(), running_.end(),
+                                                [](const Running& r) { return !r.child->ended(); });
+    for (auto running = finished; running != running_.end(); ++running) finish(*running);
     running_.erase(finished, running_.end());
   }
 
@@ -402,20 +238,10 @@ class Batch {
     report(file, {0, leftOutJson(groups_[file].front(), outputs_[file], status, why)}, false);
   }
 
-  static bool readable(const std::vector<pollfd>& watched, int descriptor) {
-    return std::any_of(watched.begin(), watched.end(), [descriptor](const pollfd& p) {
-      return p.fd == descriptor && p.revents != 0;
-    });
-  }
-
-  void finish(const Child& child) {
-    int waitStatus = 0;
-    while (::waitpid(child.pid, &waitStatus, 0) < 0 && errno == EINTR) {
-    }
-    const Outcome outcome =
-        outcomeOf(child, waitStatus, groups_[child.file].front(), outputs_[child.file]);
+  void finish(Running& running) {
+    const ChildOutcome outcome = running.child->finish();
     ++done_;
-    passOnWarnings(child.errors);
+    passOnWarnings(running.child->errors());
     // A render the batch stopped did not fail of its own: the batch's status
     // is that of the failure that stopped it, whatever --jobs is, or the
     // interruption's. An interruption from the terminal reaches the renders
@@ -423,12 +249,12 @@ class Batch {
     if (!stopReason_.empty() &&
         (outcome.exitStatus == 128 + SIGTERM ||
          (interruptedBy_ != 0 && outcome.exitStatus == 128 + interruptedBy_))) {
-      reportLeftOut(child.file, "not rendered", stopReason_);
+      reportLeftOut(running.file, "not rendered", stopReason_);
       return;
     }
-    report(child.file, outcome, true);
+    report(running.file, outcome, true);
     if (outcome.exitStatus != 0 && options_.failFast && stopReason_.empty())
-      stopOthers("stopped after " + joinedInputs(groups_[child.file]) + " failed");
+      stopOthers("stopped after " + joinedInputs(groups_[running.file]) + " failed");
   }
 
   // A render's warnings (a preset's value outside its range, say) are the
@@ -446,7 +272,7 @@ class Batch {
 
   // Every object of a group lists its inputs, also when its render did not
   // get as far as saying so.
-  void report(std::size_t file, Outcome outcome, bool counts) {
+  void report(std::size_t file, ChildOutcome outcome, bool counts) {
     outcome.json = withMergedInputs(outcome.json, mergedInputs(options_, groups_[file]));
     progress_.clear();
     std::printf("%s\n", outcomeLine(outcome).c_str());
@@ -457,12 +283,10 @@ class Batch {
   }
 
   // The renders still running end as on an interruption: each removes its
-  // unfinished output. Those already reaped are passed over: their process
-  // ids may be another's by now.
+  // unfinished output.
   void stopOthers(const std::string& reason) {
     stopReason_ = reason;
-    for (const Child& child : running_)
-      if (child.resultPipe >= 0 || child.errorPipe >= 0) ::kill(child.pid, SIGTERM);
+    for (const Running& running : running_) running.child->stop(SIGTERM);
   }
 
  public:
@@ -476,7 +300,7 @@ class Batch {
   std::vector<std::size_t> toRender_;  // indices of the inputs, in order
   std::optional<JsonOutput>& json_;
   BatchProgress progress_;
-  std::vector<Child> running_;
+  std::vector<Running> running_;
   std::size_t done_ = 0;
   std::size_t rendered_ = 0;
   int worst_ = 0;

@@ -39,7 +39,8 @@ constexpr const char* kExitStatuses =
     "2 bad command line or an ambiguous plugin name; 3 no plugin has the name given, or it cannot "
     "be loaded or started or cannot do what was asked; 4 a preset or bank is missing, corrupt, "
     "for another plugin or without the program asked for; 5 a --set or a settings file's line "
-    "names no parameter, an ambiguous one, or an unreachable value; 6 the plugin crashed; 128 + "
+    "names no parameter, an ambiguous one, or an unreachable value; 6 the plugin crashed; 7 a "
+    "render went past --timeout; 128 + "
     "N ended by signal N (130 for Ctrl-C). A failed or interrupted run leaves no output file.";
 
 // Where the parsed command line lands; the option texts that need converting
@@ -205,6 +206,8 @@ void placeRenderFiles(Commands& commands) {
 void runRenderCommand(Commands& commands) {
   RenderOptions& render = commands.render;
   placeRenderFiles(commands);
+  // A library probed to find the plugin by name gets no more time than a render.
+  if (render.timeoutSeconds > 0) commands.lookup.seconds = render.timeoutSeconds;
   try {
     render.plugin = findPlugin(render.plugin, commands.lookup);
   } catch (const ToolError& error) {
@@ -267,6 +270,11 @@ void addRender(CLI::App& app, Commands& commands) {
       ->add_option("--tail", render.tailSeconds,
                    "seconds of silence rendered after the input, for sound that outlasts it")
       ->check(numberFrom(0, 3600));
+  command
+      ->add_option("--timeout", render.timeoutSeconds,
+                   "seconds each file's render may take before it is stopped, and each library "
+                   "probed to look PLUGIN up by effect name (default: no limit for a render)")
+      ->check(numberFrom(0.1, 604800));
   command->add_option("--tempo", render.transport.tempo, "beats per minute")
       ->capture_default_str()
       ->check(numberFrom(1, 999));

@@ -16,6 +16,7 @@
 #include "plugin_session.h"
 #include "preset_commands.h"
 #include "progress.h"
+#include "render_child.h"
 #include "render_report.h"
 #include "text_match.h"
 #include "tool_error.h"
@@ -309,20 +310,13 @@ RenderResult renderFile(const RenderOptions& options) {
 }
 
 void runRender(const RenderOptions& options) {
-  if (!options.json) {
-    renderFile(options);
-    return;
-  }
-  if (options.output == "-")
+  if (options.json && options.output == "-")
     throw ToolError(ExitStatus::Usage,
                     "--json prints to standard output, so the output cannot be - as well");
-  const JsonOutput json;
-  try {
-    json.print(resultJson(renderFile(options)));
-  } catch (const ToolError& error) {
-    json.print(withMergedInputs(
-        failureJson(options.input, options.output, static_cast<int>(error.status), error.what()),
-        options.merged));
-    throw;
-  }
+  std::optional<JsonOutput> json;
+  if (options.json) json.emplace();
+  const ChildOutcome outcome = renderAlone(options);
+  if (json) json->print(outcome.json);
+  if (outcome.exitStatus != 0)
+    throw ToolError(static_cast<ExitStatus>(outcome.exitStatus), outcome.json.value("message", ""));
 }

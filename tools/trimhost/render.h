@@ -28,7 +28,8 @@ struct RenderOptions {
   std::int32_t outputs = 0;     // 0 for all of the plugin's outputs
   FormatRequest format;
   bool latencyCompensation = true;
-  double tailSeconds = 0.0;  // silence rendered after the input
+  double tailSeconds = 0.0;   // silence rendered after the input
+  double timeoutSeconds = 0;  // 0: no limit
   bool json = false;
 };
 
@@ -56,7 +57,8 @@ struct RenderResult {
 // Throws ToolError; an output that is a regular file then does not exist.
 RenderResult renderFile(const RenderOptions& options);
 
-// The render command for one file: renderFile, then its summary; with
-// --json the result as one JSON object on standard output and every human
-// line on standard error.
+// The render command for one file: renderFile in a process of its own, whose
+// lines go where trimhost's go; with --json the result as one JSON object on
+// standard output, however the render ended, and every human line on
+// standard error. Throws ToolError with the render's status and message.
 void runRender(const RenderOptions& options);

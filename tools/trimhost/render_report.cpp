@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "json_line.h"
+#include "signal_cleanup.h"
 #include "text_match.h"
 #include "tool_error.h"
 
@@ -39,7 +40,9 @@ nlohmann::ordered_json settingsArray(const std::vector<ParameterState>& settings
 // A status above 128 is a signal's: the render was interrupted or killed.
 const char* statusName(int exitStatus) {
   if (exitStatus == static_cast<int>(ExitStatus::Crashed)) return "crashed";
-  return exitStatus > 128 ? "killed" : "failed";
+  if (exitStatus == static_cast<int>(ExitStatus::TimedOut)) return "timed out";
+  if (exitStatus <= 128) return "failed";
+  return isInterruption(exitStatus - 128) ? "interrupted" : "killed";
 }
 
 }  // namespace

@@ -51,6 +51,11 @@ class SignalMessage {
     return *this;
   }
 
+  SignalMessage& operator<<(char character) {
+    if (length_ < text_.size()) text_[length_++] = character;
+    return *this;
+  }
+
   SignalMessage& operator<<(std::int32_t number) {
     char digits[12];
     int count = 0;
@@ -89,6 +94,13 @@ const char* crashDescription(int signal) {
   return "crash";
 }
 
+// A render child's parent reports how it ended; the tool alone says it itself.
+SignalMessage endingMessage() {
+  SignalMessage message;
+  message << (announcements >= 0 ? kEndedAnnouncement : "trimhost: ");
+  return message;
+}
+
 // True when a file was removed.
 bool removeRegisteredFiles() {
   bool removed = false;
@@ -108,22 +120,25 @@ void appendCallInProgress(SignalMessage& message, const char* function) {
 
 void endWithMessage(SignalMessage& message, int status) {
   if (removeRegisteredFiles()) message << "; unfinished output removed";
-  message << "\n";
-  message.print(STDERR_FILENO);
+  if (announcements >= 0) {
+    message << kAnnouncementEnd;
+    message.print(announcements);
+  } else {
+    message << '\n';
+    message.print(STDERR_FILENO);
+  }
   ::_exit(status);
 }
 
 void onInterruption(int signal) {
-  SignalMessage message;
-  message << "trimhost: ";
+  SignalMessage message = endingMessage();
   message << "interrupted (";
   message.appendSignalName(signal) << ")";
   endWithMessage(message, 128 + signal);
 }
 
 void onCrash(int signal) {
-  SignalMessage message;
-  message << "trimhost: ";
+  SignalMessage message = endingMessage();
   const char* function = pluginFunctionInProgress();
   message << (function != nullptr ? "the plugin crashed (" : "crashed (");
   message.appendSignalName(signal) << ", " << crashDescription(signal) << ")";

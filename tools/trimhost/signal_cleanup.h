@@ -71,12 +71,15 @@ void restoreDefaultSignalActions();
 
 // From now on every file registered for removal is also announced on this
 // descriptor, as "unfinished: PATH" and a NUL each (a path may hold a newline,
-// never a NUL): a batch's render child tells its parent what to remove should
-// a signal that no handler sees (SIGKILL) end it.
+// never a NUL): a render child tells its parent what to remove should a
+// signal that no handler sees (SIGKILL) end it. A signal the handlers see is
+// told there too, instead of on standard error, as "ended: WHY" and a NUL:
+// the parent reports how the render ended.
 void announceRemovalsTo(int descriptor);
 
-// The announcement's lead and end, for the reader.
+// The announcements' leads and end, for the reader.
 inline constexpr char kUnfinishedAnnouncement[] = "unfinished: ";
+inline constexpr char kEndedAnnouncement[] = "ended: ";
 inline constexpr char kAnnouncementEnd = '\0';
 
 // Registers a file for removal should a signal end the tool, for as long as

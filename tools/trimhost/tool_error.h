@@ -13,6 +13,7 @@ enum class ExitStatus : int {
   Preset = 4,     // a preset or bank is corrupt, for another plugin, or lacks the program
   Parameter = 5,  // a --set names no parameter, an ambiguous one, or a value out of reach
   Crashed = 6,    // the plugin (or the tool) crashed; an interruption ends with 128 + its signal
+  TimedOut = 7,   // a render went past --timeout and was stopped
 };
 
 struct ToolError : std::runtime_error {
