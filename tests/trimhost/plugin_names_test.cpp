@@ -235,8 +235,10 @@ TEST_F(PluginNamesTest, ListProbesEachLibraryInAChildWithinTheTimeLimit) {
     const ToolRun result = run(arguments);
     const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
     ASSERT_EQ(result.status, 0) << result.err;
+    // The limit was waited out; that it was the limit given and not the
+    // default shows in the listing's line for the hanging library. A bound
+    // from above would be a timing on a shared machine.
     EXPECT_GE(taken.count(), 1.0);
-    EXPECT_LT(taken.count(), 8.0);
     const std::vector<std::string> lines = linesOf(result.out);
     ASSERT_EQ(lines.size(), expected.size()) << result.out;
     for (std::size_t i = 0; i < lines.size(); ++i) {
