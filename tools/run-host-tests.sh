@@ -48,11 +48,11 @@ for host in "${hosts[@]}"; do
   case $host in
     ardour)
       build linux trimixer_plugin trimixer_lv2 trimhost broken_plugin_crashing
-      run_host ardour tests/hosts/ardour/run.sh "$root/build/linux"
+      run_host ardour tests/real_hosts/ardour/run.sh "$root/build/linux"
       ;;
     lmms)
       build win32 trimixer_plugin
-      run_host lmms tests/hosts/lmms/run.sh "$root/build/win32/src/kestrivane-trimixer-windows-x86.dll" \
+      run_host lmms tests/real_hosts/lmms/run.sh "$root/build/win32/src/kestrivane-trimixer-windows-x86.dll" \
         "$root/build/win32/lmms"
       ;;
     *) echo "run-host-tests: unknown host '$host'; choose from ardour, lmms" >&2; exit 2 ;;

@@ -10,7 +10,7 @@ if [ $# -ne 2 ] || [ ! -f "$1" ]; then
 fi
 dll=$(realpath "$1")
 out=$(realpath -m "$2")
-check=$(cd "$(dirname "$0")/../../tests/hosts/lmms" && pwd)/lmms_check.py
+check=$(cd "$(dirname "$0")/../../tests/real_hosts/lmms" && pwd)/lmms_check.py
 work=$(mktemp -d /tmp/lmms-shot.XXXXXX)
 
 cleanup() {

@@ -5,7 +5,7 @@
 # the steps run again after a crash not in the plugin, seconds), the logs of
 # failed runs kept in LOG_DIR, and "repeat: N passed, M failed" counting runs.
 #
-#   tests/hosts/repeat.sh RUNS [LOG_DIR [HOST...]]   # LOG_DIR default /tmp/host-test-runs
+#   tests/real_hosts/repeat.sh RUNS [LOG_DIR [HOST...]]   # LOG_DIR default /tmp/host-test-runs
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 runs=${1:?usage: repeat.sh RUNS [LOG_DIR [HOST...]]}

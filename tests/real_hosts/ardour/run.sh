@@ -2,7 +2,7 @@
 # Runs the Linux plugin in Ardour 7 headless, the VST and the LV2 edition each: Ardour's VST
 # scanner or LV2 listing, then a session that mixes a six-channel file through the plugin,
 # exported, reopened and restored from the plugin's own saved state alone.
-# Usage: tests/hosts/ardour/run.sh BUILD_DIR
+# Usage: tests/real_hosts/ardour/run.sh BUILD_DIR
 set -uo pipefail
 
 build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)

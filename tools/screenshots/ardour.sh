@@ -11,7 +11,7 @@ fi
 library=kestrivane-trimixer-linux-x86_64.so
 plugin=$(realpath "$1/src/$library")
 out=$(realpath -m "$2")
-tests=$(cd "$(dirname "$0")/../../tests/hosts/ardour" && pwd)
+tests=$(cd "$(dirname "$0")/../../tests/real_hosts/ardour" && pwd)
 effect="Kestrivane_trimixer 3 stereo pa"
 work=$(mktemp -d /tmp/ardour-shot.XXXXXX)
 

@@ -1,4 +1,4 @@
-// Runs the host-level suite against the plugin library named by the first
+// Runs the interface suite against the plugin library named by the first
 // argument left after GoogleTest has taken its own.
 
 #include <gtest/gtest.h>
