@@ -82,7 +82,7 @@ class AlternatingLevel {
   explicit AlternatingLevel(PluginInstance& plugin) : record_(plugin.record()) {}
 
   void set() {
-    record_.setParameter(&record_, kFirstLevel, positions_[next_]);
+    record_.setParameter(&record_, kFirstLevelIndex, positions_[next_]);
     next_ ^= 1;
   }
 

@@ -106,13 +106,14 @@ void applySettings(PluginInstance& plugin, const ControlSettings& settings) {
   const ControlValues& controls = settings.controls;
   for (std::int32_t pair = 0; pair < kPairCount; ++pair) {
     const auto slot = static_cast<std::size_t>(pair);
-    plugin.setParameter(kFirstLevel + pair,
+    plugin.setParameter(kFirstLevelIndex + pair,
                         static_cast<float>(levelPosition(controls.levels[slot])));
-    plugin.setParameter(kFirstMute + pair,
-                        static_cast<float>(positionOf(kFirstMute + pair, controls.mutes[slot])));
+    plugin.setParameter(kFirstMuteIndex + pair, static_cast<float>(positionOf(
+                                                    kFirstMuteIndex + pair, controls.mutes[slot])));
   }
-  plugin.setParameter(kMasterLevel, static_cast<float>(masterPosition(controls.master)));
-  plugin.setParameter(kBusRouting, static_cast<float>(positionOf(kBusRouting, controls.routing)));
+  plugin.setParameter(kMasterLevelIndex, static_cast<float>(masterPosition(controls.master)));
+  plugin.setParameter(kBusRoutingIndex,
+                      static_cast<float>(positionOf(kBusRoutingIndex, controls.routing)));
 }
 
 SwitchedOnInstance::SwitchedOnInstance(const PluginLibrary& library, std::int32_t blockSize)

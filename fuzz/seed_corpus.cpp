@@ -106,8 +106,8 @@ Bytes parametersSaveLoad() {
 
 Bytes textQueries() {
   SequenceWriter steps;
-  for (std::int32_t index :
-       {-1, kFirstLevel, kFirstMute, kMasterLevel, kBusRouting, kParameterCount}) {
+  for (std::int32_t index : {-1, kFirstLevelIndex, kFirstMuteIndex, kMasterLevelIndex,
+                             kBusRoutingIndex, kParameterCount}) {
     steps.dispatch(effGetParamName, index);
     steps.dispatch(effGetParamLabel, index);
     steps.dispatch(effGetParamDisplay, index);

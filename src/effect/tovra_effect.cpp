@@ -8,15 +8,18 @@
 
 namespace {
 
-// Value numbers of the controls.
-constexpr int kLevel1 = 1;
-constexpr int kLevel2 = 2;
-constexpr int kLevel3 = 3;
-constexpr int kMute1 = 4;
-constexpr int kMute2 = 5;
-constexpr int kMute3 = 6;
-constexpr int kMasterLevel = 7;
-constexpr int kBusRouting = 8;
+// Value numbers of the controls: which of the 128 control values each one
+// keeps its value in. The host's parameter index of a control is another
+// number, its place in definition order from 0 (master level: value number 7,
+// host index 6).
+constexpr int kLevel1ValueNumber = 1;
+constexpr int kLevel2ValueNumber = 2;
+constexpr int kLevel3ValueNumber = 3;
+constexpr int kMute1ValueNumber = 4;
+constexpr int kMute2ValueNumber = 5;
+constexpr int kMute3ValueNumber = 6;
+constexpr int kMasterLevelValueNumber = 7;
+constexpr int kBusRoutingValueNumber = 8;
 
 // The saved state: control values 1 to 64.
 constexpr double kLastSavedValue = 64.0;
@@ -43,16 +46,17 @@ void TTovraEffect::describe() {
 
 void TTovraEffect::defineControls() {
   for (int pair = 1; pair <= 3; ++pair)
-    defineControl(kLevel1 + pair - 1, nullptr, 0, -167, 0, 0.1, "", "", "dB",
+    defineControl(kLevel1ValueNumber + pair - 1, nullptr, 0, -167, 0, 0.1, "", "", "dB",
                   "level stereo " + std::to_string(pair));
   for (int pair = 1; pair <= 3; ++pair) {
-    defineControl(kMute1 + pair - 1, nullptr, 0, 0, 1, 1, "", "", "",
+    defineControl(kMute1ValueNumber + pair - 1, nullptr, 0, 0, 1, 1, "", "", "",
                   "mute stereo " + std::to_string(pair));
     appendEnumerationText("unmute");
     appendEnumerationText("mute");
   }
-  defineControl(kMasterLevel, nullptr, 0, -9, 9, 0.1, "", "", "dB", "master level");
-  defineControl(kBusRouting, nullptr, 0, 0, 1, 1, "", "", "", "busses silent after mixer");
+  defineControl(kMasterLevelValueNumber, nullptr, 0, -9, 9, 0.1, "", "", "dB", "master level");
+  defineControl(kBusRoutingValueNumber, nullptr, 0, 0, 1, 1, "", "", "",
+                "busses silent after mixer");
   appendEnumerationText("mute all busses above 1-2");
   appendEnumerationText("pass through all busses");
 }
@@ -70,14 +74,14 @@ void TTovraEffect::initSection() { system_.initialisationPreamble(shell()); }
 void TTovraEffect::controlSection() {
   system_.refreshScriptCopies();
   DownmixFactors f;
-  f.pairGain1 = decibelsToGain(controlValues_[kLevel1]);
-  f.pairGain2 = decibelsToGain(controlValues_[kLevel2]);
-  f.pairGain3 = decibelsToGain(controlValues_[kLevel3]);
-  f.pairOn1 = sanitised(1.0 - controlValues_[kMute1]);
-  f.pairOn2 = sanitised(1.0 - controlValues_[kMute2]);
-  f.pairOn3 = sanitised(1.0 - controlValues_[kMute3]);
-  f.masterGain = decibelsToGain(controlValues_[kMasterLevel]);
-  f.busPass = sanitised(controlValues_[kBusRouting]);
+  f.pairGain1 = decibelsToGain(controlValues_[kLevel1ValueNumber]);
+  f.pairGain2 = decibelsToGain(controlValues_[kLevel2ValueNumber]);
+  f.pairGain3 = decibelsToGain(controlValues_[kLevel3ValueNumber]);
+  f.pairOn1 = sanitised(1.0 - controlValues_[kMute1ValueNumber]);
+  f.pairOn2 = sanitised(1.0 - controlValues_[kMute2ValueNumber]);
+  f.pairOn3 = sanitised(1.0 - controlValues_[kMute3ValueNumber]);
+  f.masterGain = decibelsToGain(controlValues_[kMasterLevelValueNumber]);
+  f.busPass = sanitised(controlValues_[kBusRoutingValueNumber]);
   setFactors(f);
 }
 

@@ -1,6 +1,21 @@
 // TTovra: the base of every translated effect. It declares the lifecycle and
 // section operations with their default bodies; the translated class overrides
 // what its script defines.
+//
+// The chain, each class adding one facility to the one before it (one header
+// each, tovra_*.h):
+//   CTovraMemory       numbered memory blocks
+//   CTovraQuobe        the handle on the shell
+//   CTovraSliders      the 128 control values, the control section
+//   CTovraSamples      the sample channel variables, the block and per-sample sections
+//   CTovraDescription  names, vendor, version, control descriptors
+//   CTovraStrings      numbered string slots
+//   CTovraFiles        file records: the state stream
+//   CTovraFonts        fonts (for effects that draw)
+//   CTovraGraphics     images and pen state (for effects that draw)
+//   CTovraMouse        pointer state (for effects with an editor)
+//   TTovra             lifecycle and section operations, this header
+// and a translated effect derives from TTovra (the downmixer: TTovraEffect).
 #pragma once
 
 #include <cstdint>

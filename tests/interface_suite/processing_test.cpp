@@ -92,38 +92,38 @@ struct MixCase {
   int mixUlps;
 };
 
-const double kMutedPosition = positionOf(kFirstMute, kMuted);
-const double kPassThroughPosition = positionOf(kBusRouting, kBussesPassed);
+const double kMutedPosition = positionOf(kFirstMuteIndex, kMuted);
+const double kPassThroughPosition = positionOf(kBusRoutingIndex, kBussesPassed);
 
 const MixCase kMixCases[] = {
     {"pair 2 muted, busses passed through",
-     {{kFirstMute + 1, kMutedPosition}, {kBusRouting, kPassThroughPosition}},
+     {{kFirstMuteIndex + 1, kMutedPosition}, {kBusRoutingIndex, kPassThroughPosition}},
      {{1, 1, 1}, {1, 0, 1}, 1, 1},
      0},
     {"pair 1 at -6 dB",
-     {{kFirstLevel, levelPosition(-6.0)}},
+     {{kFirstLevelIndex, levelPosition(-6.0)}},
      {{kGainMinus6dB, 1, 1}, {1, 1, 1}, 1, 0},
      kGainUlps},
     {"pair 3 alone at -167 dB",
-     {{kFirstMute, kMutedPosition},
-      {kFirstMute + 1, kMutedPosition},
-      {kFirstLevel + 2, levelPosition(-167.0)}},
+     {{kFirstMuteIndex, kMutedPosition},
+      {kFirstMuteIndex + 1, kMutedPosition},
+      {kFirstLevelIndex + 2, levelPosition(-167.0)}},
      {{1, 1, kGainMinus167dB}, {0, 0, 1}, 1, 0},
      kGainUlps},
     {"master at +9 dB",
-     {{kMasterLevel, masterPosition(9.0)}},
+     {{kMasterLevelIndex, masterPosition(9.0)}},
      {{1, 1, 1}, {1, 1, 1}, kGainPlus9dB, 0},
      kGainUlps},
     {"master at -9 dB",
-     {{kMasterLevel, masterPosition(-9.0)}},
+     {{kMasterLevelIndex, masterPosition(-9.0)}},
      {{1, 1, 1}, {1, 1, 1}, kGainMinus9dB, 0},
      kGainUlps},
     {"every control moved, busses passed through",
-     {{kFirstLevel, levelPosition(-6.0)},
-      {kFirstLevel + 1, levelPosition(-167.0)},
-      {kFirstMute + 2, kMutedPosition},
-      {kMasterLevel, masterPosition(9.0)},
-      {kBusRouting, kPassThroughPosition}},
+     {{kFirstLevelIndex, levelPosition(-6.0)},
+      {kFirstLevelIndex + 1, levelPosition(-167.0)},
+      {kFirstMuteIndex + 2, kMutedPosition},
+      {kMasterLevelIndex, masterPosition(9.0)},
+      {kBusRoutingIndex, kPassThroughPosition}},
      {{kGainMinus6dB, kGainMinus167dB, 1}, {1, 1, 0}, kGainPlus9dB, 1},
      kGainUlps},
 };
@@ -140,7 +140,7 @@ TYPED_TEST(ProcessingTest, FollowsLevelsMutesMasterAndRouting) {
 }
 
 TYPED_TEST(ProcessingTest, TreatsNonFiniteInputSamplesAsSilence) {
-  this->plugin.setParameter(kBusRouting, 1.0f);
+  this->plugin.setParameter(kBusRoutingIndex, 1.0f);
   ChannelBuffers<TypeParam> inputs = testSignal<TypeParam>(8);
   const TypeParam infinity = std::numeric_limits<TypeParam>::infinity();
   inputs.at(0, 1) = std::numeric_limits<TypeParam>::quiet_NaN();
@@ -163,7 +163,7 @@ TYPED_TEST(ProcessingTest, WritesSumsAboveFullScaleAsTheyAre) {
 }
 
 TYPED_TEST(ProcessingTest, ProcessesInPlace) {
-  this->plugin.setParameter(kBusRouting, 1.0f);
+  this->plugin.setParameter(kBusRoutingIndex, 1.0f);
   ChannelBuffers<TypeParam> buffers = testSignal<TypeParam>(256);
   this->plugin.process(buffers, buffers);
 
@@ -187,7 +187,7 @@ const BufferPlacement kPlacements[] = {
 };
 
 TYPED_TEST(ProcessingTest, MixesBuffersThatStartOffTheirAlignment) {
-  this->plugin.setParameter(kBusRouting, static_cast<float>(kPassThroughPosition));
+  this->plugin.setParameter(kBusRoutingIndex, static_cast<float>(kPassThroughPosition));
   for (const BufferPlacement& placement : kPlacements) {
     SCOPED_TRACE(placement.what);
     ChannelBuffers<TypeParam> inputs = testSignal<TypeParam>(61, placement.inputMisalignment);
@@ -199,7 +199,7 @@ TYPED_TEST(ProcessingTest, MixesBuffersThatStartOffTheirAlignment) {
 }
 
 TYPED_TEST(ProcessingTest, ProcessesMisalignedBuffersInPlace) {
-  this->plugin.setParameter(kBusRouting, static_cast<float>(kPassThroughPosition));
+  this->plugin.setParameter(kBusRoutingIndex, static_cast<float>(kPassThroughPosition));
   ChannelBuffers<TypeParam> buffers = testSignal<TypeParam>(61, 1);
   this->plugin.process(buffers, buffers);
 

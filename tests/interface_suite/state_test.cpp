@@ -35,11 +35,11 @@ TEST_F(StateTest, FreshInstanceSavesTheMarkerThenSixtyFourZeros) {
 }
 
 TEST_F(StateTest, SavesTheControlValuesInValueNumberOrder) {
-  plugin.setParameter(kFirstLevel, 0.5f);
-  plugin.setParameter(kFirstLevel + 2, static_cast<float>(levelPosition(-12.3)));
-  plugin.setParameter(kFirstMute + 1, 1.0f);
-  plugin.setParameter(kMasterLevel, 1.0f);
-  plugin.setParameter(kBusRouting, 1.0f);
+  plugin.setParameter(kFirstLevelIndex, 0.5f);
+  plugin.setParameter(kFirstLevelIndex + 2, static_cast<float>(levelPosition(-12.3)));
+  plugin.setParameter(kFirstMuteIndex + 1, 1.0f);
+  plugin.setParameter(kMasterLevelIndex, 1.0f);
+  plugin.setParameter(kBusRoutingIndex, 1.0f);
   const Chunk saved = save();
 
   EXPECT_EQ(saved, savedChunkOf({-83.5f, 0.0f, -12.3f, 0.0f, 1.0f, 0.0f, 9.0f, 1.0f}));
@@ -48,13 +48,13 @@ TEST_F(StateTest, SavesTheControlValuesInValueNumberOrder) {
 }
 
 TEST_F(StateTest, ReloadsTheChunkItHandedOut) {
-  plugin.setParameter(kFirstLevel, 0.5f);
+  plugin.setParameter(kFirstLevelIndex, 0.5f);
   void* data = nullptr;
   const std::intptr_t size = plugin.dispatch(effGetChunk, 0, 0, &data);
-  plugin.setParameter(kFirstLevel, 1.0f);
+  plugin.setParameter(kFirstLevelIndex, 1.0f);
 
   EXPECT_EQ(plugin.dispatch(effSetChunk, 0, size, data), size);
-  EXPECT_EQ(plugin.getParameter(kFirstLevel), 0.5f);
+  EXPECT_EQ(plugin.getParameter(kFirstLevelIndex), 0.5f);
 }
 
 // Far below one control step, above the rounding of a position to float.
@@ -71,13 +71,13 @@ TEST_F(StateTest, ShowsRestoredValuesWithoutStepOrRange) {
   EXPECT_EQ(load(chunkOf(values)), 40);
 
   const RestoredParameter restored[] = {
-      {kFirstLevel, levelPosition(-83.44f), "-83.44"},
-      {kFirstLevel + 1, levelPosition(-200.0), "-200.00"},
-      {kFirstLevel + 2, levelPosition(-12.3f), "-12.30"},
-      {kFirstMute, 0.5, "unmute"},
-      {kFirstMute + 2, 2.5, "mute"},
-      {kMasterLevel, masterPosition(12.0), "12.00"},
-      {kBusRouting, 1.0, "pass through all busses"},
+      {kFirstLevelIndex, levelPosition(-83.44f), "-83.44"},
+      {kFirstLevelIndex + 1, levelPosition(-200.0), "-200.00"},
+      {kFirstLevelIndex + 2, levelPosition(-12.3f), "-12.30"},
+      {kFirstMuteIndex, 0.5, "unmute"},
+      {kFirstMuteIndex + 2, 2.5, "mute"},
+      {kMasterLevelIndex, masterPosition(12.0), "12.00"},
+      {kBusRoutingIndex, 1.0, "pass through all busses"},
   };
   for (const RestoredParameter& parameter : restored) {
     SCOPED_TRACE(::testing::Message() << "parameter " << parameter.index);
@@ -88,8 +88,8 @@ TEST_F(StateTest, ShowsRestoredValuesWithoutStepOrRange) {
   EXPECT_EQ(save(), savedChunkOf(values)) << "control value 9 travels too";
 
   load(chunkOf({kNaN, kInfinity}));
-  EXPECT_TRUE(std::isnan(plugin.getParameter(kFirstLevel)));
-  EXPECT_EQ(plugin.getParameter(kFirstLevel + 1), kInfinity);
+  EXPECT_TRUE(std::isnan(plugin.getParameter(kFirstLevelIndex)));
+  EXPECT_EQ(plugin.getParameter(kFirstLevelIndex + 1), kInfinity);
 }
 
 struct RestoredMix {
@@ -221,11 +221,11 @@ TEST(StateRoundTrip, AnotherInstanceLoadsTheSameStateAndSound) {
   SwitchedOnInstance loadingInstance;
   PluginInstance& saving = savingInstance.plugin;
   PluginInstance& loading = loadingInstance.plugin;
-  saving.setParameter(kFirstLevel, static_cast<float>(levelPosition(-6.0)));
-  saving.setParameter(kFirstLevel + 1, 0.5f);
-  saving.setParameter(kFirstMute + 2, 1.0f);
-  saving.setParameter(kMasterLevel, 0.75f);
-  saving.setParameter(kBusRouting, 1.0f);
+  saving.setParameter(kFirstLevelIndex, static_cast<float>(levelPosition(-6.0)));
+  saving.setParameter(kFirstLevelIndex + 1, 0.5f);
+  saving.setParameter(kFirstMuteIndex + 2, 1.0f);
+  saving.setParameter(kMasterLevelIndex, 0.75f);
+  saving.setParameter(kBusRoutingIndex, 1.0f);
 
   const Chunk saved = saveFrom(saving);
   EXPECT_EQ(loadInto(loading, saved), static_cast<std::intptr_t>(kSavedChunkSize));

@@ -33,16 +33,16 @@ const TextCase kTexts[] = {
     {"vendor", effGetVendorString, 0, kVendorStringLimit, kIdentity.vendor, 1},
     {"program name", effGetProgramName, 0, kProgramNameLimit,
      cutToLimit(kIdentity.effectName, kProgramNameLimit), 0},
-    {"longest parameter name", effGetParamName, kBusRouting, kParameterNameLimit,
-     kParameters[kBusRouting].name, 0},
-    {"parameter label", effGetParamLabel, kFirstLevel, kParameterLabelLimit,
-     kParameters[kFirstLevel].label, 0},
-    {"empty parameter label", effGetParamLabel, kBusRouting, kParameterLabelLimit, "", 0},
-    {"numeric display", effGetParamDisplay, kFirstLevel, kParameterDisplayLimit, "0.00", 0},
-    {"list display", effGetParamDisplay, kFirstMute, kParameterDisplayLimit,
-     kParameters[kFirstMute].entries[0], 0},
-    {"long list display", effGetParamDisplay, kBusRouting, kParameterDisplayLimit,
-     cutToLimit(kParameters[kBusRouting].entries[0], kParameterDisplayLimit), 0},
+    {"longest parameter name", effGetParamName, kBusRoutingIndex, kParameterNameLimit,
+     kParameters[kBusRoutingIndex].name, 0},
+    {"parameter label", effGetParamLabel, kFirstLevelIndex, kParameterLabelLimit,
+     kParameters[kFirstLevelIndex].label, 0},
+    {"empty parameter label", effGetParamLabel, kBusRoutingIndex, kParameterLabelLimit, "", 0},
+    {"numeric display", effGetParamDisplay, kFirstLevelIndex, kParameterDisplayLimit, "0.00", 0},
+    {"list display", effGetParamDisplay, kFirstMuteIndex, kParameterDisplayLimit,
+     kParameters[kFirstMuteIndex].entries[0], 0},
+    {"long list display", effGetParamDisplay, kBusRoutingIndex, kParameterDisplayLimit,
+     cutToLimit(kParameters[kBusRoutingIndex].entries[0], kParameterDisplayLimit), 0},
 };
 
 TEST_F(HostTextTest, WritesEachTextWithinItsLimitWithoutPadding) {
@@ -56,10 +56,13 @@ TEST_F(HostTextTest, WritesEachTextWithinItsLimitWithoutPadding) {
 }
 
 TEST_F(HostTextTest, CutsTheLongestDisplayAfterAChange) {
-  plugin.setParameter(kBusRouting, static_cast<float>(positionOf(kBusRouting, kBussesPassed)));
+  plugin.setParameter(kBusRoutingIndex,
+                      static_cast<float>(positionOf(kBusRoutingIndex, kBussesPassed)));
 
-  const TextReply reply = plugin.readText(effGetParamDisplay, kParameterDisplayLimit, kBusRouting);
-  EXPECT_EQ(reply.text(), cutToLimit(kParameters[kBusRouting].entries[1], kParameterDisplayLimit));
+  const TextReply reply =
+      plugin.readText(effGetParamDisplay, kParameterDisplayLimit, kBusRoutingIndex);
+  EXPECT_EQ(reply.text(),
+            cutToLimit(kParameters[kBusRoutingIndex].entries[1], kParameterDisplayLimit));
   EXPECT_TRUE(reply.restUntouched());
 }
 
@@ -73,7 +76,7 @@ TEST_F(HostTextTest, NeverWritesThroughANullBuffer) {
 
   EXPECT_EQ(plugin.readText(effGetVendorString, kVendorStringLimit).text(), kIdentity.vendor);
   EXPECT_EQ(plugin.readText(effGetParamName, kParameterNameLimit).text(),
-            kParameters[kFirstLevel].name);
+            kParameters[kFirstLevelIndex].name);
 }
 
 // What each text opcode shows, by a key such as "display of parameter 3".

@@ -8,9 +8,9 @@ double positionOf(std::int32_t index, double value) {
   return (value - parameter.minimum) / (parameter.maximum - parameter.minimum);
 }
 
-double levelPosition(double decibels) { return positionOf(kFirstLevel, decibels); }
+double levelPosition(double decibels) { return positionOf(kFirstLevelIndex, decibels); }
 
-double masterPosition(double decibels) { return positionOf(kMasterLevel, decibels); }
+double masterPosition(double decibels) { return positionOf(kMasterLevelIndex, decibels); }
 
 namespace {
 

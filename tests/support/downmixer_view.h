@@ -19,13 +19,15 @@ constexpr std::int32_t kPluginVersion = 1;
 constexpr std::int32_t kRecordFlags =
     effFlagsCanReplacing | effFlagsProgramChunks | effFlagsCanDoubleReplacing;
 
-// Host parameter indices: a level per input pair, a mute per pair, then the
-// master level and the routing of outputs 3 to 6.
+// Host parameter indices, from 0: a level per input pair, a mute per pair,
+// then the master level and the routing of outputs 3 to 6. The effect keeps
+// each one's value under its value number, which counts from 1
+// (valueNumberOf).
 constexpr std::int32_t kPairCount = 3;
-constexpr std::int32_t kFirstLevel = 0;
-constexpr std::int32_t kFirstMute = 3;
-constexpr std::int32_t kMasterLevel = 6;
-constexpr std::int32_t kBusRouting = 7;
+constexpr std::int32_t kFirstLevelIndex = 0;
+constexpr std::int32_t kFirstMuteIndex = 3;
+constexpr std::int32_t kMasterLevelIndex = 6;
+constexpr std::int32_t kBusRoutingIndex = 7;
 constexpr std::int32_t kParameterCount = 8;
 
 // The list parameters show their entries for the control values 0 and 1;

@@ -35,11 +35,11 @@ ControlValues controlValuesOf(const std::vector<double>& valuesFromOne) {
   };
   ControlValues controls;
   for (std::int32_t pair = 0; pair < kPairCount; ++pair) {
-    controls.levels[static_cast<std::size_t>(pair)] = value(kFirstLevel + pair);
-    controls.mutes[static_cast<std::size_t>(pair)] = value(kFirstMute + pair);
+    controls.levels[static_cast<std::size_t>(pair)] = value(kFirstLevelIndex + pair);
+    controls.mutes[static_cast<std::size_t>(pair)] = value(kFirstMuteIndex + pair);
   }
-  controls.master = value(kMasterLevel);
-  controls.routing = value(kBusRouting);
+  controls.master = value(kMasterLevelIndex);
+  controls.routing = value(kBusRoutingIndex);
   return controls;
 }
 

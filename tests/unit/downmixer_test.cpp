@@ -90,12 +90,12 @@ TEST(DownmixerDescription, DisplaysLevelsAndLists) {
   EXPECT_EQ(controlDisplayText(effect, 0), "-6.00");
   effect.setControlValue(1, -167.0);
   EXPECT_EQ(controlDisplayText(effect, 0), "-167.00");
-  EXPECT_EQ(controlDisplayText(effect, kFirstMute), kParameters[kFirstMute].entries[0]);
-  effect.setControlValue(valueNumberOf(kFirstMute), kMuted);
-  EXPECT_EQ(controlDisplayText(effect, kFirstMute), kParameters[kFirstMute].entries[1]);
-  EXPECT_EQ(controlDisplayText(effect, kBusRouting), kParameters[kBusRouting].entries[0]);
-  effect.setControlValue(valueNumberOf(kBusRouting), kBussesPassed);
-  EXPECT_EQ(controlDisplayText(effect, kBusRouting), kParameters[kBusRouting].entries[1]);
+  EXPECT_EQ(controlDisplayText(effect, kFirstMuteIndex), kParameters[kFirstMuteIndex].entries[0]);
+  effect.setControlValue(valueNumberOf(kFirstMuteIndex), kMuted);
+  EXPECT_EQ(controlDisplayText(effect, kFirstMuteIndex), kParameters[kFirstMuteIndex].entries[1]);
+  EXPECT_EQ(controlDisplayText(effect, kBusRoutingIndex), kParameters[kBusRoutingIndex].entries[0]);
+  effect.setControlValue(valueNumberOf(kBusRoutingIndex), kBussesPassed);
+  EXPECT_EQ(controlDisplayText(effect, kBusRoutingIndex), kParameters[kBusRoutingIndex].entries[1]);
 }
 
 TEST_F(Downmixer, MixesThePairsAtDefaultsAndSilencesTheBusses) {
