@@ -26,34 +26,18 @@ build() {
 
 passed=0
 failed=0
-# run_host NAME COMMAND...: the host's checks, counted from its summary line.
-run_host() {
-  local name=$1 log counts host_passed host_failed
-  shift
-  log=$(mktemp)
-  "$@" 2>&1 | tee "$log" || true
-  counts=$(summary_counts "$name" "$log") || counts=""
-  rm -f "$log"
-  if [ -z "$counts" ]; then
-    echo "$name: FAIL no summary line"
-    failed=$((failed + 1))
-    return
-  fi
-  read -r host_passed host_failed <<<"$counts"
-  passed=$((passed + host_passed))
-  failed=$((failed + host_failed))
-}
-
+# A host's checks are counted from their summary line; their status adds
+# nothing to what the counts say.
 for host in "${hosts[@]}"; do
   case $host in
     ardour)
       build linux trimixer_plugin trimixer_lv2 trimhost broken_plugin_crashing
-      run_host ardour tests/real_hosts/ardour/run.sh "$root/build/linux"
+      run_counted ardour tests/real_hosts/ardour/run.sh "$root/build/linux" || true
       ;;
     lmms)
       build win32 trimixer_plugin
-      run_host lmms tests/real_hosts/lmms/run.sh "$root/build/win32/src/kestrivane-trimixer-windows-x86.dll" \
-        "$root/build/win32/lmms"
+      run_counted lmms tests/real_hosts/lmms/run.sh "$root/build/win32/src/kestrivane-trimixer-windows-x86.dll" \
+        "$root/build/win32/lmms" || true
       ;;
     *) echo "run-host-tests: unknown host '$host'; choose from ardour, lmms" >&2; exit 2 ;;
   esac
