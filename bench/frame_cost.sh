@@ -12,7 +12,9 @@ blocks=${2:-200}
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target frame_cost trimixer_plugin >/dev/null
 driver=build/linux/bench/frame_cost
-plugin=build/linux/src/kestrivane-trimixer-linux-x86_64.so
+# shellcheck source=cmake/artefacts.env.in
+source build/linux/artefacts.env
+plugin=build/linux/src/$plugin_library
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -58,11 +58,17 @@ configure_and_build() {
   logged "$log" cmake --build "$dir" -j2 --target "$@"
 }
 
-# The plugin library a build made.
+# The plugin library a build made: named in its artefacts.env or, in a build
+# of a commit older than that file, the one library of its kind in src/.
 library_in() {
   local library
-  library=$(find "$1/src" -maxdepth 1 -name "kestrivane-trimixer-*.$2" | head -n 1)
-  [ -n "$library" ] || { echo "performance-table: no plugin library in $1/src" >&2; return 1; }
+  if [ -f "$1/artefacts.env" ]; then
+    # shellcheck source=cmake/artefacts.env.in
+    library=$(source "$1/artefacts.env" && echo "$1/src/$plugin_library")
+  else
+    library=$(find "$1/src" -maxdepth 1 -name "*.$2" | head -n 1)
+  fi
+  [ -f "$library" ] || { echo "performance-table: no plugin library in $1/src" >&2; return 1; }
   echo "$library"
 }
 

@@ -2,7 +2,8 @@
 # variables below. Everything that shows a name, a vendor or a version is
 # generated from them: the header the effect reads (plugin_identity.h), the
 # Windows version resource, the user README in the release zips and what the
-# tests expect.
+# tests expect. The same goes for the artefacts' file names, from the stem
+# below: the build writes them to artefacts.env for the scripts.
 
 set(TRIMIXER_EFFECT_NAME "Kestrivane_trimixer 3 stereo pairs to 1 out"
   CACHE STRING "The effect's name, also its product string and program name")
@@ -10,6 +11,26 @@ set(TRIMIXER_VENDOR "Kestrivane" CACHE STRING "The vendor hosts show")
 # LV2 hosts know a plugin by its URI, and a saved session names it by that:
 # it must never change.
 set(TRIMIXER_LV2_URI "https://kestrivane.com/plugins/trimixer")
+
+# Every artefact's file name starts with this stem: the plugin libraries, the
+# LV2 bundle and its files, and the release zips.
+set(TRIMIXER_FILE_STEM kestrivane-trimixer)
+# One naming scheme for every build of the library: platform and architecture.
+if(WIN32)
+  set(TRIMIXER_PLATFORM windows)
+else()
+  set(TRIMIXER_PLATFORM linux)
+endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TRIMIXER_ARCHITECTURE x86_64)
+else()
+  set(TRIMIXER_ARCHITECTURE x86)
+endif()
+set(TRIMIXER_LIBRARY_NAME ${TRIMIXER_FILE_STEM}-${TRIMIXER_PLATFORM}-${TRIMIXER_ARCHITECTURE})
+set(TRIMIXER_LIBRARY_FILE ${TRIMIXER_LIBRARY_NAME}${CMAKE_SHARED_MODULE_SUFFIX})
+set(TRIMIXER_LV2_BUNDLE ${TRIMIXER_FILE_STEM}.lv2)
+set(TRIMIXER_LV2_BINARY ${TRIMIXER_FILE_STEM}${CMAKE_SHARED_MODULE_SUFFIX})
+set(TRIMIXER_LV2_DESCRIPTION ${TRIMIXER_FILE_STEM}.ttl)
 
 # The vendor version hosts show has one decimal digit per version field:
 # 1.0.0 is 1000, 1.2.3 is 1230.
@@ -43,3 +64,7 @@ target_include_directories(trimixer_identity INTERFACE ${identity_dir})
 # The user README shipped in the release zips.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README.txt.in
   ${PROJECT_BINARY_DIR}/packaging/README.txt @ONLY)
+
+# The artefacts' names for the scripts, tests and packaging, which source this
+# file rather than typing a name.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/artefacts.env.in ${PROJECT_BINARY_DIR}/artefacts.env @ONLY)

@@ -2,7 +2,7 @@
 # lib/vst and the LV2 bundle in lib/lv2 below the prefix for a full install,
 # ~/.vst and ~/.lv2 for the user component, never both at once.
 #   cmake -DBUILD_DIR=... -DLIBRARY=name.so -DLV2_BUNDLE=name.lv2 -DLV2_BINARY=name.so
-#         -DWORK_DIR=... -P check_install.cmake
+#         -DLV2_DESCRIPTION=name.ttl -DWORK_DIR=... -P check_install.cmake
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 
@@ -27,7 +27,7 @@ function(expect_no_file path)
 endfunction()
 
 function(expect_bundle dir)
-  foreach(file ${LV2_BINARY} manifest.ttl kestrivane-trimixer.ttl)
+  foreach(file ${LV2_BINARY} manifest.ttl ${LV2_DESCRIPTION})
     expect_file("${dir}/${LV2_BUNDLE}/${file}")
   endforeach()
 endfunction()

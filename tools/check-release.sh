@@ -94,16 +94,18 @@ set_library_kind() {
 # packaging/README.txt.in, titled for the version in CMakeLists.txt.
 
 for package in "${release_packages[@]}"; do
-  read -r target preset library bundle <<<"$package"
-  name=$(release_package_name "$target")
+  # Without the names of its build's artefacts nothing of the package can be checked.
+  if ! read_release_package "$package"; then
+    echo "FAIL  $target: build/$preset/artefacts.env names no artefacts"
+    failed=$((failed + 1))
+    continue
+  fi
   readme=build/$preset/packaging/README.txt
   zip=$dir/$name.zip
-  bundle_files=()
-  [ -n "$bundle" ] && bundle_files=("${release_lv2_bundle_files[@]/#/$bundle/}")
   # Nothing more can be checked in a zip that is missing or unreadable.
   check "$name.zip can be read" cmake -E tar tf "$zip" || continue
   check "$name.zip holds exactly $name/ with $library, README.txt, LICENSE${bundle:+, $bundle/}" \
-    holds_exactly "$zip" "$name" "$library" README.txt LICENSE "${bundle_files[@]}"
+    holds_exactly "$zip" "$name" "$library" README.txt LICENSE "${bundle_files[@]/#/$bundle/}"
 
   mkdir -p "$work/$target"
   (cd "$work/$target" && cmake -E tar xf "$zip")
@@ -118,10 +120,10 @@ for package in "${release_packages[@]}"; do
     grep -Fq "vendor version show $release_vendor_version." "$unpacked/README.txt"
   check "$name: LICENSE is the repository's" cmp "$unpacked/LICENSE" LICENSE
   if [ -n "$bundle" ]; then
-    check "$name: $bundle/${release_lv2_bundle_files[0]} is $kind" \
-      "${kind_check[@]}" "$unpacked/$bundle/${release_lv2_bundle_files[0]}"
+    check "$name: $bundle/$lv2_binary is $kind" \
+      "${kind_check[@]}" "$unpacked/$bundle/$lv2_binary"
     check "$name: $bundle describes version $release_version" \
-      grep -Fq "doap:revision \"$release_version\"" "$unpacked/$bundle/kestrivane-trimixer.ttl"
+      grep -Fq "doap:revision \"$release_version\"" "$unpacked/$bundle/$lv2_description"
   fi
 done
 

@@ -14,10 +14,10 @@ source tools/release-packages.sh
 tools/install-build-deps.sh build tests
 
 for package in "${release_packages[@]}"; do
-  read -r _ preset _ bundle <<<"$package"
+  read -r _ preset lv2 <<<"$package"
   echo "== $preset: configure and build the plugin"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target trimixer_plugin ${bundle:+trimixer_lv2}
+  cmake --build --preset "$preset" --target trimixer_plugin ${lv2:+trimixer_lv2}
 done
 
 # Start from an empty folder so that no zip of an earlier version is left.
@@ -25,13 +25,12 @@ rm -rf "$release_dir"
 stage=$release_dir/stage
 made=()
 for package in "${release_packages[@]}"; do
-  read -r target preset library bundle <<<"$package"
-  name=$(release_package_name "$target")
+  read_release_package "$package"
   mkdir -p "$stage/$name"
   cp "build/$preset/src/$library" "build/$preset/packaging/README.txt" LICENSE "$stage/$name/"
   if [ -n "$bundle" ]; then
     mkdir "$stage/$name/$bundle"
-    cp "${release_lv2_bundle_files[@]/#/build/$preset/$bundle/}" "$stage/$name/$bundle/"
+    cp "${bundle_files[@]/#/build/$preset/$bundle/}" "$stage/$name/$bundle/"
   fi
   # The native build keeps debug information for the tests; users need none.
   find "$stage/$name" -name '*.so' -exec strip --strip-debug {} +

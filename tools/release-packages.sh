@@ -1,6 +1,6 @@
 # What the release packages are, for tools/make-release.sh and
 # tools/check-release.sh, which source this file from the repository root and
-# use the variables it sets.
+# use the variables and functions it sets.
 # shellcheck shell=bash disable=SC2034
 
 # The version comes from CMakeLists.txt alone, so that it is set in one place.
@@ -16,19 +16,27 @@ release_vendor_version=$(IFS=. read -r major minor patch tweak <<<"$release_vers
 
 release_dir=build/release
 
-# One line per package: platform-arch, the preset that builds its library,
-# the library's file name in build/<preset>/src and, where there is one, the
-# LV2 bundle's folder in build/<preset>.
+# One line per package: platform-arch, the preset that builds its library
+# and, for the package that ships the LV2 bundle too, "lv2".
 release_packages=(
-  "linux-x86_64 linux kestrivane-trimixer-linux-x86_64.so kestrivane-trimixer.lv2"
-  "windows-x86 win32 kestrivane-trimixer-windows-x86.dll"
-  "windows-x86_64 win64 kestrivane-trimixer-windows-x86_64.dll"
+  "linux-x86_64 linux lv2"
+  "windows-x86 win32"
+  "windows-x86_64 win64"
 )
 
-# What an LV2 bundle folder holds.
-release_lv2_bundle_files=(kestrivane-trimixer.so manifest.ttl kestrivane-trimixer.ttl)
-
-# The top folder inside a package's zip, and the zip's name without ".zip".
-release_package_name() {
-  echo "kestrivane-trimixer-$release_version-$1"
+# read_release_package PACKAGE: sets target, preset, the package's name (its
+# top folder, and its zip's name without ".zip"), library (the file in
+# build/<preset>/src) and, where it ships one, bundle (the LV2 bundle's folder
+# in build/<preset>) and bundle_files (what that folder holds). The names come
+# from the artefacts.env the preset's configuration wrote.
+read_release_package() {
+  local lv2
+  read -r target preset lv2 <<<"$1"
+  # shellcheck source=cmake/artefacts.env.in
+  source "build/$preset/artefacts.env" || return 1
+  name=$artefact_stem-$release_version-$target
+  library=$plugin_library
+  bundle=${lv2:+$lv2_bundle}
+  bundle_files=()
+  [ -z "$bundle" ] || bundle_files=("$lv2_binary" manifest.ttl "$lv2_description")
 }

@@ -20,7 +20,9 @@ cmake --preset demo >/dev/null
 cmake --build --preset demo >/dev/null
 
 trimhost=build/demo/tools/trimhost/trimhost
-plugin=build/demo/src/kestrivane-trimixer-linux-x86_64.so
+# shellcheck source=cmake/artefacts.env.in
+source build/demo/artefacts.env
+plugin=build/demo/src/$plugin_library
 work=build/demo/output
 mkdir -p "$work"
 if [ -z "$input" ]; then

@@ -36,7 +36,9 @@ for host in "${hosts[@]}"; do
       ;;
     lmms)
       build win32 trimixer_plugin
-      run_counted lmms tests/real_hosts/lmms/run.sh "$root/build/win32/src/kestrivane-trimixer-windows-x86.dll" \
+      # shellcheck source=cmake/artefacts.env.in
+      source build/win32/artefacts.env
+      run_counted lmms tests/real_hosts/lmms/run.sh "$root/build/win32/src/$plugin_library" \
         "$root/build/win32/lmms" || true
       ;;
     *) echo "run-host-tests: unknown host '$host'; choose from ardour, lmms" >&2; exit 2 ;;

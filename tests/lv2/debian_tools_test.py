@@ -2,7 +2,7 @@
 """The LV2 bundle through Debian's LV2 tools, reached through an LV2_PATH folder
 that holds only a link to it, so that no installed copy can answer instead.
 
-  debian_tools_test.py validate BUNDLE                  lv2_validate on its two files
+  debian_tools_test.py validate BUNDLE DESCRIPTION      lv2_validate on manifest.ttl and DESCRIPTION
   debian_tools_test.py info BUNDLE EXPECTED             lv2info, ordered, against EXPECTED
   debian_tools_test.py render BUNDLE TRIMHOST PLUGIN    lv2apply against trimhost with the VST 2.x PLUGIN
 """
@@ -16,7 +16,6 @@ import sys
 import tempfile
 
 URI = "https://kestrivane.com/plugins/trimixer"
-FILES = ("manifest.ttl", "kestrivane-trimixer.ttl")
 
 # Test files trimhost writes: lilv's lv2apply runs the plugin at the file's rate.
 INPUTS = {
@@ -146,8 +145,9 @@ def render(lv2_env, work, trimhost, plugin):
     return failed == 0
 
 
-def validate(bundle):
-    paths = [os.path.join(bundle, name) for name in FILES]
+def validate(bundle, description):
+    files = ("manifest.ttl", description)
+    paths = [os.path.join(bundle, name) for name in files]
     for path in paths:
         if not os.path.isfile(path):
             fail(f"no {path}")
@@ -157,7 +157,7 @@ def validate(bundle):
     diagnostics = [line for line in output.splitlines() if re.match(r"(error|warning)", line)]
     if diagnostics or not re.search(r"^Found 0 errors among", output, re.M):
         fail("lv2_validate found errors", output)
-    print(f"lv2_validate: {', '.join(FILES)}: no errors")
+    print(f"lv2_validate: {', '.join(files)}: no errors")
 
 
 def lv2info_summary(text, lv2_path):
@@ -200,7 +200,7 @@ def info(lv2_path, expected_file):
 
 
 # What each mode takes after the bundle, and the tool it runs.
-MODES = {"validate": (0, "lv2_validate"), "info": (1, "lv2info"), "render": (2, "lv2apply")}
+MODES = {"validate": (1, "lv2_validate"), "info": (1, "lv2info"), "render": (2, "lv2apply")}
 SKIPPED = 77
 
 
@@ -219,7 +219,7 @@ def main():
         os.symlink(bundle, linked)
         ok = True
         if mode == "validate":
-            validate(linked)
+            validate(linked, sys.argv[3])
         elif mode == "info":
             info(lv2_path, sys.argv[3])
         else:

@@ -8,7 +8,9 @@ if [ $# -ne 2 ] || [ ! -d "$1" ]; then
   echo "usage: $0 BUILD_DIR OUT.png" >&2
   exit 2
 fi
-library=kestrivane-trimixer-linux-x86_64.so
+# shellcheck source=cmake/artefacts.env.in
+source "$1/artefacts.env"
+library=$plugin_library
 plugin=$(realpath "$1/src/$library")
 out=$(realpath -m "$2")
 tests=$(cd "$(dirname "$0")/../../tests/real_hosts/ardour" && pwd)

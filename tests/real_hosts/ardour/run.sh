@@ -7,9 +7,11 @@ set -uo pipefail
 
 build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-library=kestrivane-trimixer-linux-x86_64.so
+# shellcheck source=cmake/artefacts.env.in
+source "$build/artefacts.env" || exit 1
+library=$plugin_library
 effect="Kestrivane_trimixer 3 stereo pa"
-bundle=kestrivane-trimixer.lv2
+bundle=$lv2_bundle
 lv2_name="Kestrivane_trimixer 3 stereo pairs to 1 out"
 lv2_uri=https://kestrivane.com/plugins/trimixer
 scanner=/usr/lib/ardour7/ardour-vst-scanner
