@@ -11,12 +11,12 @@
 #include <type_traits>
 
 #include "aeffect.h"
-#include "channel_buffers.h"
 #include "downmixer_view.h"
 #include "hosted_instance.h"
 #include "mix_reference.h"
-#include "plugin_instance.h"
-#include "plugin_library.h"
+#include "plugin_host/channel_buffers.h"
+#include "plugin_host/plugin_instance.h"
+#include "plugin_host/plugin_library.h"
 #include "reference_mix.h"
 
 constexpr std::int32_t kBlockSizes[] = {32, 256, 4096};

@@ -11,7 +11,7 @@
 
 #include "host_sequence_encoding.h"
 #include "plugin_harness.h"
-#include "text_reply.h"
+#include "plugin_host/text_reply.h"
 
 namespace {
 

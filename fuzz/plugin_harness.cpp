@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "channel_buffers.h"
+#include "plugin_host/channel_buffers.h"
 
 namespace {
 

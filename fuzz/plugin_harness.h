@@ -11,7 +11,7 @@
 #include "aeffect.h"
 #include "downmixer_view.h"
 #include "hosted_instance.h"
-#include "plugin_instance.h"
+#include "plugin_host/plugin_instance.h"
 #include "state_chunks.h"
 
 // Linked in from the instrumented plugin library; hosts look it up by this name.

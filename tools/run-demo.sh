@@ -19,7 +19,7 @@ tools/install-build-deps.sh build >/dev/null
 cmake --preset demo >/dev/null
 cmake --build --preset demo >/dev/null
 
-trimhost=build/demo/tools/trimhost/trimhost
+trimhost=build/demo/trimhost/trimhost
 # shellcheck source=cmake/artefacts.env.in
 source build/demo/artefacts.env
 plugin=build/demo/src/$plugin_library

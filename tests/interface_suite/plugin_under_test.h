@@ -9,7 +9,7 @@
 
 #include "downmixer_view.h"
 #include "hosted_instance.h"
-#include "plugin_instance.h"
+#include "plugin_host/plugin_instance.h"
 
 // Loaded once by main from the path given on the command line.
 PluginLibrary& pluginLibrary();

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "channel_buffers.h"
+#include "plugin_host/channel_buffers.h"
 
 // The count in the environment variable, or the fallback when the variable is
 // unset or holds no positive number. Runs under sanitizers, valgrind or wine,

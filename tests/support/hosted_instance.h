@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "plugin_instance.h"
-#include "plugin_library.h"
-#include "recording_host.h"
+#include "plugin_host/plugin_instance.h"
+#include "plugin_host/plugin_library.h"
+#include "plugin_host/recording_host.h"
 #include "state_chunks.h"
 
 // The sample rate and block size a host sets before switching on.

@@ -14,8 +14,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "channel_buffers.h"
 #include "downmixer_view.h"
+#include "plugin_host/channel_buffers.h"
 
 // The factors the plugin derives from its controls; the defaults are those of
 // a fresh instance switched on.

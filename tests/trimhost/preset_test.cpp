@@ -6,7 +6,7 @@
 
 #include "aeffect.h"
 #include "downmixer_view.h"
-#include "preset_file.h"
+#include "plugin_host/preset_file.h"
 #include "test_audio.h"
 #include "trimhost_test.h"
 

@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include "channel_buffers.h"
 #include "mix_reference.h"
+#include "plugin_host/channel_buffers.h"
 #include "recording_effect.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "channel_buffers.h"
 #include "effect/tovra_effect.h"
+#include "plugin_host/channel_buffers.h"
 #include "runtime/block_loop.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "channel_buffers.h"
 #include "downmixer_view.h"
 #include "effect/tovra_effect.h"
 #include "mix_reference.h"
+#include "plugin_host/channel_buffers.h"
 #include "runtime/block_loop.h"
 #include "runtime/controls.h"
 

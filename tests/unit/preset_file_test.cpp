@@ -1,4 +1,4 @@
-#include "preset_file.h"
+#include "plugin_host/preset_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "recording_host.h"
+#include "plugin_host/recording_host.h"
 #include "runtime/runtime_callbacks.h"
 #include "runtime/tovra.h"
 #include "shell/quobe.h"

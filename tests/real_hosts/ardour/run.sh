@@ -168,7 +168,7 @@ lv2_settings=("level stereo 2=-6" "mute stereo 3=1" "master level=-3")
 
 # Made by the first session that needs it, so that each edition's checks can run alone.
 tone() {
-  [ -f "$tmp/tone.wav" ] || run "$build/tools/trimhost/trimhost" tone "$tmp/tone.wav" --channels 6 --seconds 2
+  [ -f "$tmp/tone.wav" ] || run "$build/trimhost/trimhost" tone "$tmp/tone.wav" --channels 6 --seconds 2
 }
 
 # make_session DIR TYPE PLUGIN_NAME SETTING...

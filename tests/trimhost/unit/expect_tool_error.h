@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tool_error.h"
+#include "trimhost/cli/tool_error.h"
 
 template <typename Action>
 void expectToolError(Action action, ExitStatus status, const std::string& messagePart) {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "plugin_session.h"
+#include "trimhost/plugin/plugin_session.h"
 
 enum FakeParameter : std::int32_t {
   kGain,      // "Gain", dB: -60.0 to 12.0, rising

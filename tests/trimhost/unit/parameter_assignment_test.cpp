@@ -1,7 +1,7 @@
 // --set and --set-normalised against a plugin in this process: how the
 // options are read, which parameter they name, and which normalised value
 // shows the wanted display.
-#include "parameter_assignment.h"
+#include "trimhost/settings/parameter_assignment.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <optional>
 #include <vector>
 
-#include "display_search.h"
 #include "expect_tool_error.h"
 #include "fake_plugin.h"
+#include "trimhost/settings/display_search.h"
 
 namespace {
 

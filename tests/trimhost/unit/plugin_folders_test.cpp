@@ -1,6 +1,6 @@
 // The folders plugins are looked for in, the libraries found there, and the
 // arguments findPlugin takes as paths, on files that need no loading.
-#include "plugin_folders.h"
+#include "trimhost/plugin/plugin_folders.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "expect_tool_error.h"
-#include "plugin_lookup.h"
+#include "trimhost/plugin/plugin_lookup.h"
 
 namespace {
 

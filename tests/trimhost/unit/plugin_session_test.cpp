@@ -1,6 +1,6 @@
 // A session on a plugin in this process: entry points that make no valid
 // instance fail as a plugin library's do.
-#include "plugin_session.h"
+#include "trimhost/plugin/plugin_session.h"
 
 #include <gtest/gtest.h>
 

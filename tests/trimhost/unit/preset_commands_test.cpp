@@ -1,7 +1,7 @@
 // Program files between a plugin in this process and the disk: what is
 // saved loads back, and presets for another plugin or corrupt files are
 // refused before anything reaches the plugin.
-#include "preset_commands.h"
+#include "trimhost/settings/preset_commands.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

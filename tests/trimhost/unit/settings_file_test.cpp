@@ -1,6 +1,6 @@
 // Settings files in-process: how a line is read, and a plugin's parameters
 // written by params and read back to the same normalised values.
-#include "settings_file.h"
+#include "trimhost/settings/settings_file.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fake_plugin.h"
-#include "params_command.h"
+#include "trimhost/commands/params_command.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Which reported texts a typed text names, cut texts included.
-#include "text_match.h"
+#include "trimhost/settings/text_match.h"
 
 #include <gtest/gtest.h>
 
