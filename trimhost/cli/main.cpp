@@ -15,6 +15,7 @@
 #include "trimhost/commands/params_command.h"
 #include "trimhost/commands/plugin_info.h"
 #include "trimhost/commands/plugin_list.h"
+#include "trimhost/commands/preset_save.h"
 #include "trimhost/commands/render.h"
 #include "trimhost/commands/render_report.h"
 #include "trimhost/commands/tone.h"

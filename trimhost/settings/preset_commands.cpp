@@ -10,7 +10,6 @@
 
 #include "trimhost/cli/tool_error.h"
 #include "trimhost/plugin/normalised_range.h"
-#include "trimhost/safety/file_identity.h"
 #include "trimhost/settings/text_match.h"
 
 namespace {
@@ -352,16 +351,4 @@ void runPresetShow(const std::filesystem::path& file) {
   std::printf("file            %s\n", file.c_str());
   if (const auto* bank = std::get_if<PresetBank>(&contents)) return showBank(*bank);
   showProgram(std::get<PresetFile>(contents));
-}
-
-void runPresetSave(const std::string& pluginPath, const PluginSettings& settings,
-                   const std::string& file, ExistingOutput existing) {
-  std::vector<NamedFile> inputs = settingsInputs(settings);
-  inputs.push_back({"the plugin", pluginPath});
-  refuseOverlaps(inputs, {{"the program file", file}});
-  OutputFile output(file, existing);
-  PluginSession session(pluginPath);
-  applySettings(session, settings);
-  savePreset(session, output);
-  std::printf("saved: %s\n", file.c_str());
 }

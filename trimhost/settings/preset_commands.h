@@ -10,7 +10,6 @@
 #include "plugin_host/preset_file.h"
 #include "trimhost/plugin/plugin_session.h"
 #include "trimhost/safety/output_file.h"
-#include "trimhost/settings/plugin_settings.h"
 
 // Loads a program file as hosts do: a chunk through effSetChunk (as a
 // preset), parameter values one by one, then the program name. From a bank,
@@ -38,7 +37,3 @@ void savePreset(PluginSession& session, OutputFile& file);
 // Prints the header and the contents of a program file, or of a bank and
 // each of its programs.
 void runPresetShow(const std::filesystem::path& file);
-
-// trimhost preset save: the plugin's state after the settings, without rendering.
-void runPresetSave(const std::string& pluginPath, const PluginSettings& settings,
-                   const std::string& file, ExistingOutput existing);
