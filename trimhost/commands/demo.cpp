@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin_identity.h"
 #include "trimhost/commands/plugin_info.h"
 #include "trimhost/plugin/plugin_session.h"
 #include "trimhost/settings/text_match.h"
@@ -125,8 +126,8 @@ struct Setting {
 bool isTrimixer(PluginSession& session) {
   const AEffect& r = session.record();
   return r.numInputs == 6 && r.numOutputs == 6 && r.numParams == 8 &&
-         session.text(effGetVendorString) == "Kestrivane" &&
-         session.text(effGetProductString) == "Kestrivane_trimixer 3 stereo pairs to 1 out";
+         session.text(effGetVendorString) == plugin_identity::kVendor &&
+         session.text(effGetProductString) == plugin_identity::kEffectName;
 }
 
 Setting trimixerSetting() {
