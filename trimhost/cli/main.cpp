@@ -1,5 +1,5 @@
 // trimhost: runs a plugin library the way a host does, from the command line.
-// The exit statuses are listed in tool_error.h and in the help's footer.
+// The exit statuses and their meanings are the table in tool_error.h.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
@@ -35,14 +35,15 @@ constexpr const char* kPluginHelp =
     "plugin library: a path, or a file name (with or without .so) or effect name looked up in "
     "VST_PATH, ~/.vst, /usr/local/lib/vst, /usr/lib/vst";
 
-constexpr const char* kExitStatuses =
-    "Exit status: 0 done; 1 files, audio or rendering failed, or list met an unreadable folder; "
-    "2 bad command line or an ambiguous plugin name; 3 no plugin has the name given, or it cannot "
-    "be loaded or started or cannot do what was asked; 4 a preset or bank is missing, corrupt, "
-    "for another plugin or without the program asked for; 5 a --set or a settings file's line "
-    "names no parameter, an ambiguous one, or an unreachable value; 6 the plugin crashed; 7 a "
-    "render went past --timeout; 128 + "
-    "N ended by signal N (130 for Ctrl-C). A failed or interrupted run leaves no output file.";
+std::string exitStatusFooter() {
+  std::string footer = "Exit status:";
+  const char* separator = " ";
+  for (const ExitStatusMeaning& row : kExitStatusMeanings) {
+    footer += separator + std::string(row.status) + " " + row.meaning;
+    separator = "; ";
+  }
+  return footer + ". A failed or interrupted run leaves no output file.";
+}
 
 // Where the parsed command line lands; the option texts that need converting
 // are converted when their command runs.
@@ -470,7 +471,7 @@ int main(int argc, char** argv) {
   CLI::App app("Runs a VST 2.x plugin library as a host does.", "trimhost");
   app.require_subcommand(1);
   app.set_version_flag("--version", "trimhost " TRIMHOST_VERSION);
-  app.footer(kExitStatuses);
+  app.footer(exitStatusFooter());
   Commands commands;
   addCommands(app, commands);
   try {
