@@ -235,63 +235,79 @@ std::vector<std::string> inputsOf(const RenderOptions& options) {
   return options.merged.empty() ? std::vector<std::string>{options.input} : options.merged;
 }
 
-}  // namespace
-
-RenderResult renderFile(const RenderOptions& options) {
+// Before anything is opened for writing, none of the outputs may be a file
+// the render reads.
+void refuseOutputsOntoInputs(const RenderOptions& options) {
   std::vector<NamedFile> inputs{{"the plugin", options.plugin}};
   for (const std::string& input : inputsOf(options)) inputs.push_back({"the input", input});
   for (const NamedFile& file : settingsInputs(options.settings)) inputs.push_back(file);
   refuseOverlaps(inputs, {{"the output", options.output}, {"--save-preset", options.savePreset}});
-  OutputFile output(options.output, options.existingOutputs);
-  std::optional<OutputFile> preset;
-  if (!options.savePreset.empty()) preset.emplace(options.savePreset, options.existingOutputs);
-  MergedInput reader(inputsOf(options));
+}
+
+// What a render will do, settled before the first block: every refusal that
+// can come from the files and the plugin comes before any audio is processed.
+struct RenderPlan {
+  std::size_t fileChannels;
+  std::vector<int> sources;  // per plugin input, the file channel that feeds it
+  std::size_t outputChannels;
+  std::int64_t tailFrames;
+  SF_INFO outputInfo;
+  bool doubles;  // through the plugin's 64-bit path
+};
+
+// Checks the files against the plugin and sets the plugin up as the options
+// ask.
+RenderPlan planRender(const RenderOptions& options, MergedInput& reader, PluginSession& session,
+                      OutputFile& output) {
   const SF_INFO& input = reader.first();
-  PluginSession session(options.plugin);
-  session.host().keepLog(false);
-  const std::size_t fileChannels = reader.channels();
-  checkChannels(options, session, fileChannels);
-  std::vector<int> sources = pluginInputSources(
-      options.channelMap, fileChannels, static_cast<std::size_t>(session.record().numInputs));
+  RenderPlan plan;
+  plan.fileChannels = reader.channels();
+  checkChannels(options, session, plan.fileChannels);
+  plan.sources = pluginInputSources(options.channelMap, plan.fileChannels,
+                                    static_cast<std::size_t>(session.record().numInputs));
   checkProcessing(options, session);
-  const auto outputChannels =
+  plan.outputChannels =
       static_cast<std::size_t>(options.outputs > 0 ? options.outputs : session.record().numOutputs);
-  const std::int64_t tailFrames = framesOf(options.tailSeconds, input.samplerate);
+  plan.tailFrames = framesOf(options.tailSeconds, input.samplerate);
   const std::int64_t expected = reader.expectedFrames();
-  const SF_INFO outputInfo =
-      planOutput(input, static_cast<int>(outputChannels), expected < 0 ? -1 : expected + tailFrames,
-                 options.format, output);
+  plan.outputInfo =
+      planOutput(input, static_cast<int>(plan.outputChannels),
+                 expected < 0 ? -1 : expected + plan.tailFrames, options.format, output);
   // Hosts set the sample rate before a plugin's state: plugins may derive
   // coefficients from it when a parameter changes.
   session.configure(input.samplerate, options.blockSize);
   applySettings(session, options.settings);
-  const bool doubles = processesDoubles(options, session, reader.widestFormat());
+  plan.doubles = processesDoubles(options, session, reader.widestFormat());
+  return plan;
+}
 
-  AudioWriter writer(output, outputInfo);
+// Every block through the plugin and into the writer, which it closes;
+// answers what was rendered and measured.
+RenderResult runPlan(const RenderOptions& options, const RenderPlan& plan, MergedInput& reader,
+                     PluginSession& session, AudioWriter& writer) {
+  const SF_INFO& input = reader.first();
   RenderJob job{reader,
                 writer,
                 session,
                 options.blockSize,
-                fileChannels,
-                std::move(sources),
-                outputChannels,
-                PeakMeter(fileChannels),
+                plan.fileChannels,
+                plan.sources,
+                plan.outputChannels,
+                PeakMeter(plan.fileChannels),
                 options.latencyCompensation,
-                tailFrames};
+                plan.tailFrames};
   session.resume();
   RenderResult result;
   result.latencyCompensated = options.latencyCompensation;
-  result.tailFrames = tailFrames;
+  result.tailFrames = plan.tailFrames;
   result.settings = session.parameters();
   HostTransport transport(session.host().timeInfo(), options.transport, input.samplerate);
   const auto start = std::chrono::steady_clock::now();
   result.frames =
-      doubles ? renderBlocks<double>(job, transport) : renderBlocks<float>(job, transport);
+      plan.doubles ? renderBlocks<double>(job, transport) : renderBlocks<float>(job, transport);
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   session.suspend();
   writer.close();
-  if (preset) savePreset(session, *preset);
-  output.commit();
   result.input = options.input;
   result.mergedInputs = options.merged;
   if (!options.merged.empty()) result.paddedFrames = reader.paddedFrames();
@@ -304,8 +320,31 @@ RenderResult renderFile(const RenderOptions& options) {
   result.clipped = writer.clipped();
   result.seconds = elapsed.count();
   result.latency = job.latency;
-  printSummary(result, input, outputInfo, writer.peaksBeforeEncoding());
-  warnAboutClipping(writer, outputInfo);
+  return result;
+}
+
+void reportRender(const RenderResult& result, const SF_INFO& input, const RenderPlan& plan,
+                  const AudioWriter& writer) {
+  printSummary(result, input, plan.outputInfo, writer.peaksBeforeEncoding());
+  warnAboutClipping(writer, plan.outputInfo);
+}
+
+}  // namespace
+
+RenderResult renderFile(const RenderOptions& options) {
+  refuseOutputsOntoInputs(options);
+  OutputFile output(options.output, options.existingOutputs);
+  std::optional<OutputFile> preset;
+  if (!options.savePreset.empty()) preset.emplace(options.savePreset, options.existingOutputs);
+  MergedInput reader(inputsOf(options));
+  PluginSession session(options.plugin);
+  session.host().keepLog(false);
+  const RenderPlan plan = planRender(options, reader, session, output);
+  AudioWriter writer(output, plan.outputInfo);
+  const RenderResult result = runPlan(options, plan, reader, session, writer);
+  if (preset) savePreset(session, *preset);
+  output.commit();
+  reportRender(result, reader.first(), plan, writer);
   return result;
 }
 
