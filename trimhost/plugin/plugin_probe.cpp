@@ -1,7 +1,6 @@
 #include "trimhost/plugin/plugin_probe.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,16 +11,18 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
-#include <thread>
+#include <vector>
 
 #include "trimhost/cli/number_options.h"
 #include "trimhost/plugin/plugin_session.h"
+#include "trimhost/safety/child_process.h"
 #include "trimhost/safety/signal_cleanup.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = ChildProcess::Clock;
 
 const std::pair<ProbeStatus, const char*> kStatusNames[] = {
     {ProbeStatus::Loaded, "loaded"},
@@ -62,9 +63,7 @@ std::string childAnswer(const std::string& path) {
 }
 
 [[noreturn]] void runChild(const std::string& path, int answerPipe, pid_t parent) {
-  // Its own process group, so that whatever it starts is stopped with it;
-  // killed when trimhost ends, however trimhost ends.
-  setpgid(0, 0);
+  // Killed when trimhost ends, however trimhost ends.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != parent) _exit(127);
   // trimhost's handlers would report a crash as trimhost's and remove
@@ -84,43 +83,6 @@ std::string childAnswer(const std::string& path) {
     written += static_cast<std::size_t>(count);
   }
   _exit(0);
-}
-
-// Reads the child's answer until it closes the pipe or the deadline passes;
-// false when the deadline passed first.
-bool readAnswer(int answerPipe, Clock::time_point deadline, std::string& answer) {
-  char buffer[4096];
-  for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    pollfd wanted{answerPipe, POLLIN, 0};
-    const int ready = poll(&wanted, 1, static_cast<int>(std::min<long long>(left, 1000)));
-    if (ready < 0 && errno != EINTR) return false;
-    if (ready <= 0) continue;
-    const ssize_t count = read(answerPipe, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return true;
-    answer.append(buffer, static_cast<std::size_t>(count));
-  }
-}
-
-// Waits for the child until the deadline; false when it is still running then.
-bool waitUntil(pid_t child, Clock::time_point deadline, int& waitStatus) {
-  for (;;) {
-    const pid_t ended = waitpid(child, &waitStatus, WNOHANG);
-    if (ended == child) return true;
-    if (ended < 0 && errno != EINTR) return true;  // not ours to wait for any more
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-}
-
-void stopAndReap(pid_t child, int& waitStatus) {
-  kill(-child, SIGKILL);
-  kill(child, SIGKILL);
-  while (waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
-  }
 }
 
 void readFacts(const std::string& answer, ProbeResult& result) {
@@ -147,40 +109,35 @@ void readFacts(const std::string& answer, ProbeResult& result) {
 ProbeResult probePlugin(const std::string& path, double seconds) {
   ProbeResult result;
   result.path = path;
-  int pipeEnds[2];
-  if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
-    result.reason = std::string("cannot make a pipe: ") + std::strerror(errno);
-    return result;
-  }
-  std::fflush(stdout);
-  std::fflush(stderr);
   const pid_t parent = getpid();
-  const pid_t child = fork();
-  if (child == 0) {
-    close(pipeEnds[0]);
-    runChild(path, pipeEnds[1], parent);
-  }
-  close(pipeEnds[1]);
-  if (child < 0) {
-    close(pipeEnds[0]);
-    result.reason = std::string("cannot start a process: ") + std::strerror(errno);
+  std::optional<ChildProcess> child;
+  try {
+    // Its own process group, so that whatever it starts is stopped with it.
+    child.emplace(1, true, [&path, parent](const std::vector<int>& pipes) {
+      runChild(path, pipes[0], parent);
+    });
+  } catch (const ChildNotStarted& error) {
+    result.reason =
+        std::string(error.missing == ChildNotStarted::Missing::Pipe ? "cannot make a pipe: "
+                                                                    : "cannot start a process: ") +
+        std::strerror(error.error);
     return result;
   }
-  setpgid(child, child);  // as the child does, whichever comes first
-
   const Clock::time_point deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                         std::chrono::duration<double>(seconds));
-  std::string answer;
-  int waitStatus = 0;
-  const bool answered = readAnswer(pipeEnds[0], deadline, answer);
-  close(pipeEnds[0]);
-  if (!answered || !waitUntil(child, deadline, waitStatus)) {
-    stopAndReap(child, waitStatus);
+  const bool answered = child->readAllBefore(deadline);
+  const std::string& answer = child->received(0);
+  std::optional<int> ended;
+  if (answered) ended = child->reapBefore(deadline);
+  if (!ended) {
+    child->signal(SIGKILL);
+    child->reap();
     result.status = ProbeStatus::TimedOut;
     result.seconds = seconds;
     result.reason = "no answer within " + numberText(seconds) + " s, stopped";
     return result;
   }
+  const int waitStatus = *ended;
   if (WIFSIGNALED(waitStatus)) {
     result.status = ProbeStatus::Crashed;
     result.signal = WTERMSIG(waitStatus);

@@ -28,6 +28,11 @@ constexpr auto kStopGrace = std::chrono::seconds(2);
 // limits and the interruptions.
 constexpr int kWatchMilliseconds = 200;
 
+// The child's pipes: the result pipe carries its announcements and its
+// result; the error pipe, when its standard error is collected, that.
+constexpr std::size_t kResultPipe = 0;
+constexpr std::size_t kErrorPipe = 1;
+
 void writeAll(int descriptor, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
@@ -81,34 +86,6 @@ nlohmann::ordered_json renderedJson(const RenderOptions& options, int& status) {
   const std::vector<std::uint8_t> cbor = nlohmann::ordered_json::to_cbor(json);
   writeAll(resultPipe, std::string(cbor.begin(), cbor.end()));
   ::_exit(status);
-}
-
-void makePipe(int ends[2]) {
-  if (::pipe2(ends, O_CLOEXEC) != 0)
-    throw ToolError(ExitStatus::Failure, "cannot start a render: no pipe");
-}
-
-void closeOpen(int& descriptor) {
-  if (descriptor >= 0) ::close(descriptor);
-  descriptor = -1;
-}
-
-// Reads what is there; closes the pipe at its end.
-void drain(int& descriptor, std::string& into) {
-  char buffer[4096];
-  const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
-  if (count > 0) {
-    into.append(buffer, static_cast<std::size_t>(count));
-  } else if (count == 0 || errno != EINTR) {
-    closeOpen(descriptor);
-  }
-}
-
-bool readable(const std::vector<pollfd>& watched, int descriptor) {
-  return descriptor >= 0 &&
-         std::any_of(watched.begin(), watched.end(), [descriptor](const pollfd& p) {
-           return p.fd == descriptor && p.revents != 0;
-         });
 }
 
 // The last line a child wrote to standard error, without the tool's prefix.
@@ -166,70 +143,43 @@ bool removeUnfinished(const ChildReport& report) {
 }  // namespace
 
 RenderChild::RenderChild(const RenderOptions& options, ChildStreams streams)
-    : options_(options), timeLimit_(options.timeoutSeconds), started_(Clock::now()) {
-  int result[2];
-  int errors[2] = {-1, -1};
-  makePipe(result);
-  resultPipe_ = result[0];
-  if (streams == ChildStreams::Collected) {
-    makePipe(errors);
-    errorPipe_ = errors[0];
-  }
-  std::fflush(nullptr);
-  InterruptionsHeld held;
-  pid_ = ::fork();
-  if (pid_ == 0) {
-    ::close(result[0]);
-    if (errors[0] >= 0) ::close(errors[0]);
-    renderInChild(options, result[1], errors[1], held);
-  }
-  ::close(result[1]);
-  if (errors[1] >= 0) ::close(errors[1]);
-  if (pid_ < 0) {
-    closeOpen(resultPipe_);
-    closeOpen(errorPipe_);
-    throw ToolError(ExitStatus::Failure, "cannot start a render: no process");
+    : options_(options), timeLimit_(options.timeoutSeconds) {
+  try {
+    InterruptionsHeld held;
+    const std::size_t pipes = streams == ChildStreams::Collected ? 2 : 1;
+    child_.emplace(pipes, false, [&options, &held](const std::vector<int>& ends) {
+      renderInChild(options, ends[kResultPipe], ends.size() > kErrorPipe ? ends[kErrorPipe] : -1,
+                    held);
+    });
+  } catch (const ChildNotStarted& error) {
+    throw ToolError(
+        ExitStatus::Failure,
+        std::string("cannot start a render: ") +
+            (error.missing == ChildNotStarted::Missing::Pipe ? "no pipe" : "no process"));
   }
 }
 
 RenderChild::~RenderChild() {
   // Only when trimhost itself failed while the render ran: the render is not
   // wanted any more, and the files it announced are removed.
-  if (pid_ > 0) {
+  if (!child_->reaped()) {
     stop(SIGKILL);
-    while (resultPipe_ >= 0) drain(resultPipe_, result_);
+    child_->readToEnd(kResultPipe);
     finish();
   }
-  closeOpen(resultPipe_);
-  closeOpen(errorPipe_);
 }
 
-void RenderChild::stop(int signal) {
-  if (pid_ > 0) ::kill(pid_, signal);
+const std::string& RenderChild::errors() const {
+  static const std::string none;
+  return child_->pipes() > kErrorPipe ? child_->received(kErrorPipe) : none;
 }
 
-ChildOutcome RenderChild::finish() {
-  int waitStatus = 0;
-  while (::waitpid(pid_, &waitStatus, 0) < 0 && errno == EINTR) {
-  }
-  pid_ = -1;
-  return outcomeOf(waitStatus);
-}
-
-void RenderChild::addPipes(std::vector<pollfd>& watched) const {
-  for (const int descriptor : {resultPipe_, errorPipe_})
-    if (descriptor >= 0) watched.push_back({descriptor, POLLIN, 0});
-}
-
-void RenderChild::readPipes(const std::vector<pollfd>& watched) {
-  if (readable(watched, resultPipe_)) drain(resultPipe_, result_);
-  if (readable(watched, errorPipe_)) drain(errorPipe_, errors_);
-}
+ChildOutcome RenderChild::finish() { return outcomeOf(child_->reap()); }
 
 void RenderChild::enforceTimeLimit() {
-  if (timeLimit_ <= 0 || ended() || pid_ <= 0) return;
+  if (timeLimit_ <= 0 || ended() || child_->reaped()) return;
   const Clock::time_point now = Clock::now();
-  if (!timedOut_ && now - started_ > std::chrono::duration<double>(timeLimit_)) {
+  if (!timedOut_ && child_->age() > std::chrono::duration<double>(timeLimit_)) {
     timedOut_ = true;
     killAt_ = now + kStopGrace;
     stop(SIGTERM);
@@ -239,7 +189,7 @@ void RenderChild::enforceTimeLimit() {
 }
 
 ChildOutcome RenderChild::outcomeOf(int waitStatus) const {
-  const ChildReport report = reportOf(result_);
+  const ChildReport report = reportOf(child_->received(kResultPipe));
   const bool signalled = WIFSIGNALED(waitStatus);
   const int exitStatus = signalled ? 128 + WTERMSIG(waitStatus) : WEXITSTATUS(waitStatus);
   const bool removed = removeUnfinished(report);
@@ -258,18 +208,18 @@ ChildOutcome RenderChild::outcomeOf(int waitStatus) const {
     } catch (const nlohmann::json::exception&) {
     }
   }
-  std::string message = !report.ending.empty() ? report.ending : lastLine(errors_);
+  std::string message = !report.ending.empty() ? report.ending : lastLine(errors());
   if (message.empty()) message = "ended with exit status " + std::to_string(exitStatus);
   return failure(exitStatus, message);
 }
 
 void watchChildren(const std::vector<RenderChild*>& children) {
   std::vector<pollfd> watched;
-  for (const RenderChild* child : children) child->addPipes(watched);
+  for (const RenderChild* child : children) child->child_->addPipes(watched);
   if (::poll(watched.data(), watched.size(), kWatchMilliseconds) < 0 && errno != EINTR)
     throw ToolError(ExitStatus::Failure, "cannot wait for the renders");
   for (RenderChild* child : children) {
-    child->readPipes(watched);
+    child->child_->readPipes(watched);
     child->enforceTimeLimit();
   }
 }

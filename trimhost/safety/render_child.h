@@ -4,15 +4,14 @@
 // output. A batch runs many at once; a single render runs one.
 #pragma once
 
-#include <poll.h>
-#include <sys/types.h>
-
 #include <chrono>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "trimhost/commands/render.h"
+#include "trimhost/safety/child_process.h"
 #include "trimhost/safety/signal_cleanup.h"
 
 // Where the child's own lines go.
@@ -38,15 +37,15 @@ class RenderChild {
   RenderChild& operator=(const RenderChild&) = delete;
 
   // True once the child has closed its pipes: finish() then waits no longer.
-  bool ended() const { return resultPipe_ < 0 && errorPipe_ < 0; }
+  bool ended() const { return child_->pipesClosed(); }
 
   // What it wrote to a collected standard error so far.
-  const std::string& errors() const { return errors_; }
+  const std::string& errors() const;
 
   // Asks a running child to end (SIGTERM, or an interruption passed on): its
   // handlers remove its unfinished output. One already ended is passed over,
   // as it may be reaped and its process id another's by now.
-  void stop(int signal);
+  void stop(int signal) { child_->signal(signal); }
 
   // Reaps the child; answers how the render ended, after removing the files
   // it announced should no handler of its own have run.
@@ -55,19 +54,14 @@ class RenderChild {
  private:
   friend void watchChildren(const std::vector<RenderChild*>& children);
 
-  void addPipes(std::vector<pollfd>& watched) const;
-  void readPipes(const std::vector<pollfd>& watched);
   void enforceTimeLimit();
   ChildOutcome outcomeOf(int waitStatus) const;
 
   RenderOptions options_;  // its files name its outcome
   double timeLimit_;       // seconds, 0 for none
-  pid_t pid_ = -1;
-  int resultPipe_ = -1;
-  int errorPipe_ = -1;
-  std::string result_;  // what it announced, then its JSON
-  std::string errors_;  // what it wrote to a collected standard error
-  std::chrono::steady_clock::time_point started_;
+  // Its pipes: what it announced, then its JSON; and, collected, its
+  // standard error.
+  std::optional<ChildProcess> child_;
   std::chrono::steady_clock::time_point killAt_;  // when it went past its limit
   bool timedOut_ = false;
 };
