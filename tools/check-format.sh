@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks, without changing anything, that every tracked C++ file (*.cpp, *.h)
-# is laid out as .clang-format says. Prints one line per file that differs,
-# with how many places and the first line to look at, then
-# "format: N passed, M failed"; exits non-zero when any file differs.
+# is laid out as .clang-format says and includes nothing by a path that climbs
+# out of its folder ("../"). Prints one line per file that fails, with the
+# first line to look at, then "format: N passed, M failed"; exits non-zero
+# when any file fails.
 #
 #   tools/check-format.sh
 #
@@ -29,11 +30,20 @@ if [ "${#files[@]}" -eq 0 ]; then
   exit 1
 fi
 
+# Each layer and component sees only its own include root; an include that
+# climbs out with ../ reaches a neighbour's headers past that root.
+climbing_include='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"][^">]*\.\./'
+
 passed=0
 failed=0
 for file in "${files[@]}"; do
   # Removed from the work tree but not yet from git: nothing left to lay out.
   [ -e "$file" ] || continue
+  if climb=$(grep -m 1 -nE "$climbing_include" "$file"); then
+    failed=$((failed + 1))
+    echo "FAIL  $file: line ${climb%%:*} includes by a path that climbs out of its folder"
+    continue
+  fi
   if report=$("$clang_format" --dry-run --Werror --style=file "$file" 2>&1); then
     passed=$((passed + 1))
     continue

@@ -1,11 +1,11 @@
-#include "plugin_descriptor.h"
+#include "lv2/plugin_descriptor.h"
 
 #include <lv2/state/state.h>
 
 #include <cstring>
 
-#include "quobe.h"
-#include "shell/host_boundary.h"
+#include "lv2/quobe.h"
+#include "seam/host_boundary.h"
 
 namespace {
 

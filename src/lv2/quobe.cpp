@@ -1,4 +1,4 @@
-#include "quobe.h"
+#include "lv2/quobe.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/effect_callbacks.h"
-#include "time_position.h"
+#include "lv2/time_position.h"
+#include "seam/effect_callbacks.h"
 
 // What the host gives an instance: its sample rate and features, and the URI
 // the plugin's state property is named under.

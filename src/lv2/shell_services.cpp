@@ -1,8 +1,8 @@
 // The shell services over an LV2 host: the same functions the runtime calls in
 // the VST 2.x edition, answering from what the LV2 instance was given.
-#include "shell/shell_services.h"
+#include "seam/shell_services.h"
 
-#include "quobe.h"
+#include "lv2/quobe.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "time_position.h"
+#include "lv2/time_position.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/time/time.h>

@@ -6,10 +6,10 @@
 
 #include "effect/tovra_effect.h"
 #include "runtime/runtime_callbacks.h"
-#include "shell/aeffect.h"
-#include "shell/host_boundary.h"
-#include "shell/quobe.h"
-#include "shell/shell_services.h"
+#include "seam/host_boundary.h"
+#include "seam/shell_services.h"
+#include "vst2/aeffect.h"
+#include "vst2/quobe.h"
 
 #if defined(_WIN32)
 // The export list (entry_points.def) names them; "used" keeps the link-time

@@ -13,7 +13,7 @@
 #include "lv2/quobe.h"
 #include "plugin_identity.h"
 #include "runtime/runtime_callbacks.h"
-#include "shell/host_boundary.h"
+#include "seam/host_boundary.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/effect_callbacks.h"
+#include "seam/effect_callbacks.h"
 
 inline void copyCallbackText(const std::string& text, char* buffer) {
   const std::size_t length =

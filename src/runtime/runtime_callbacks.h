@@ -4,9 +4,9 @@
 #include <cstdint>
 
 #include "runtime/block_loop.h"
-#include "runtime/effect_callbacks.h"
 #include "runtime/tovra.h"
-#include "shell/shell_services.h"
+#include "seam/effect_callbacks.h"
+#include "seam/shell_services.h"
 
 // A table with slots 0 to 6 and 13 to 28 filled; the editor slots 7 to 12
 // stay null. Its processing slots reach any effect's sections virtually.

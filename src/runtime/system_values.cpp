@@ -1,6 +1,6 @@
 #include "runtime/system_values.h"
 
-#include "shell/shell_services.h"
+#include "seam/shell_services.h"
 
 void SystemValues::initialisationPreamble(ShellHandle shell) {
   sampleRate.setBoth(shellGetSampleRate(shell));

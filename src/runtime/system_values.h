@@ -6,8 +6,8 @@
 
 #include <array>
 
-#include "runtime/effect_callbacks.h"
 #include "runtime/script_rules.h"
+#include "seam/effect_callbacks.h"
 
 class SystemValue {
  public:

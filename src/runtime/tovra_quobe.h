@@ -2,8 +2,8 @@
 // the shell exists, so it is null while onCreate runs.
 #pragma once
 
-#include "runtime/effect_callbacks.h"
 #include "runtime/tovra_memory.h"
+#include "seam/effect_callbacks.h"
 
 class CTovraQuobe : public CTovraMemory {
  public:

@@ -10,8 +10,8 @@
 #include "plugin_host/recording_host.h"
 #include "runtime/runtime_callbacks.h"
 #include "runtime/tovra.h"
-#include "shell/quobe.h"
-#include "shell/shell_services.h"
+#include "seam/shell_services.h"
+#include "vst2/quobe.h"
 
 struct RecordingEffect : TTovra {
   int initRuns = 0;

@@ -7,9 +7,9 @@
 
 #include "downmixer_view.h"
 #include "recording_effect.h"
-#include "shell/host_text.h"
-#include "shell/quobe.h"
-#include "shell/shell_services.h"
+#include "seam/shell_services.h"
+#include "vst2/host_text.h"
+#include "vst2/quobe.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "shell_services.h"
+#include "seam/shell_services.h"
 
 #include <cstddef>
 #include <cstring>
 
-#include "quobe.h"
+#include "vst2/quobe.h"
 
 namespace {
 

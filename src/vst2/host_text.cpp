@@ -1,4 +1,4 @@
-#include "host_text.h"
+#include "vst2/host_text.h"
 
 #include <cstring>
 

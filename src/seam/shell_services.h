@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "runtime/effect_callbacks.h"
+#include "seam/effect_callbacks.h"
 
 struct AEffect;
 

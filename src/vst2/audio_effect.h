@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "aeffect.h"
+#include "vst2/aeffect.h"
 
 class AudioEffect {
  public:

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "audio_effect_x.h"
-#include "host_text.h"
-#include "runtime/effect_callbacks.h"
+#include "seam/effect_callbacks.h"
+#include "vst2/audio_effect_x.h"
+#include "vst2/host_text.h"
 
 class CQuobe : public AudioEffectX {
  public:

@@ -16,7 +16,7 @@
 #include <cstdint>
 
 // The shell object of the edition the library is: the VST 2.x shell's
-// (shell/quobe.h) or the LV2 shell's (lv2/quobe.h). The runtime holds it only
+// (vst2/quobe.h) or the LV2 shell's (lv2/quobe.h). The runtime holds it only
 // as this opaque handle.
 class CQuobe;
 using ShellHandle = CQuobe*;

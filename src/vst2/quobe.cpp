@@ -1,4 +1,4 @@
-#include "quobe.h"
+#include "vst2/quobe.h"
 
 #include <cstring>
 #include <new>

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "audio_effect.h"
+#include "vst2/audio_effect.h"
 
 class AudioEffectX : public AudioEffect {
  public:

@@ -1,6 +1,6 @@
-#include "audio_effect.h"
+#include "vst2/audio_effect.h"
 
-#include "host_boundary.h"
+#include "seam/host_boundary.h"
 
 namespace {
 

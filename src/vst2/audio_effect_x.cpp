@@ -1,4 +1,4 @@
-#include "audio_effect_x.h"
+#include "vst2/audio_effect_x.h"
 
 namespace {
 
