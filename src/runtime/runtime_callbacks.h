@@ -1,6 +1,7 @@
 // The runtime's side of the effect-callback table.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "runtime/block_loop.h"
@@ -16,12 +17,20 @@ EffectCallbacks runtimeCallbacks();
 inline TTovra& effectOf(ShellHandle shell) { return *static_cast<TTovra*>(shellGetEffect(shell)); }
 
 // Each processing path reads the channel count once per process, on its
-// first call, and every instance shares it.
+// first call, and every instance shares it: that is the design. Instances on
+// two audio threads may make that first call together, so the cache is an
+// atomic; relaxed, since nothing but the count itself passes through it.
+// Processing takes no locks, so the atomic must not hide one.
 template <typename Sample>
 std::int32_t cachedChannelCount(ShellHandle shell) {
-  static std::int32_t channelCount = -1;
-  if (channelCount < 0) channelCount = boundedChannelCount(shellGetNumInputs(shell));
-  return channelCount;
+  static std::atomic<std::int32_t> channelCount{-1};
+  static_assert(std::atomic<std::int32_t>::is_always_lock_free);
+  std::int32_t count = channelCount.load(std::memory_order_relaxed);
+  if (count < 0) {
+    count = boundedChannelCount(shellGetNumInputs(shell));
+    channelCount.store(count, std::memory_order_relaxed);
+  }
+  return count;
 }
 
 // Slots 25 and 26 for effects of class Effect.
