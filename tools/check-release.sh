@@ -19,25 +19,8 @@ dir=${dir:-$PWD/$release_dir}
 work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
 
-passed=0
-failed=0
-# check DESCRIPTION COMMAND...: runs the command and prints one line, with
-# what the command printed as the reason when it fails; counts the result and
-# returns the command's status.
-check() {
-  local what=$1 reason status
-  shift
-  reason=$("$@" 2>&1)
-  status=$?
-  if [ "$status" -eq 0 ]; then
-    echo "ok    $what"
-    passed=$((passed + 1))
-  else
-    echo "FAIL  $what${reason:+ ($(tr -s '\n' ' ' <<<"$reason" | sed 's/ *$//'))}"
-    failed=$((failed + 1))
-  fi
-  return "$status"
-}
+# shellcheck source=tools/checks.sh
+source tools/checks.sh
 
 # holds_exactly ZIP TOP FILE...: the zip's files are TOP/FILE for each FILE,
 # and nothing else; folder entries are not counted.
@@ -127,5 +110,4 @@ for package in "${release_packages[@]}"; do
   fi
 done
 
-echo "release: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_summary release

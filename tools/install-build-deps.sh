@@ -9,8 +9,11 @@
 #           other makers' plugins, the LV2 tools
 #   hosts   the real hosts: Ardour, LMMS with its wine-hosted VST server
 #           (i386 only), Xvfb, strace and gdb
+#   release what the release packages are made and checked with: NSIS for
+#           the Windows installer, debhelper and lintian for the Debian
+#           package, man to read the manual page
 #
-#   tools/install-build-deps.sh [PROFILE...]   # all three by default
+#   tools/install-build-deps.sh [PROFILE...]   # all four by default
 #
 # Safe to run again: packages already present are not fetched a second time,
 # and apt's lists are refreshed only when something is missing.
@@ -29,16 +32,18 @@ tests_packages=(
   dpf-plugins-vst lsp-plugins-vst parallel lilv-utils sordi
 )
 hosts_packages=(ardour xvfb x11-utils strace gdb lmms:i386 lmms-vst-server:i386)
+release_packages=(nsis debhelper lintian man-db)
 
 profiles=("$@")
-[ "${#profiles[@]}" -gt 0 ] || profiles=(build tests hosts)
+[ "${#profiles[@]}" -gt 0 ] || profiles=(build tests hosts release)
 wanted=()
 for profile in "${profiles[@]}"; do
   case $profile in
     build) wanted+=("${build_packages[@]}") ;;
     tests) wanted+=("${tests_packages[@]}") ;;
     hosts) wanted+=("${hosts_packages[@]}") ;;
-    *) echo "install-build-deps: unknown profile '$profile'; choose from build, tests, hosts" >&2; exit 2 ;;
+    release) wanted+=("${release_packages[@]}") ;;
+    *) echo "install-build-deps: unknown profile '$profile'; choose from build, tests, hosts, release" >&2; exit 2 ;;
   esac
 done
 

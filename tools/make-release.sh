@@ -10,8 +10,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/release-packages.sh
 
-# The Windows DLLs need the mingw-w64 toolchains of the tests profile.
-tools/install-build-deps.sh build tests
+# The Windows DLLs need the mingw-w64 toolchains of the tests profile, the
+# installer and the package the release profile.
+tools/install-build-deps.sh build tests release
 
 for package in "${release_packages[@]}"; do
   read -r _ preset lv2 <<<"$package"

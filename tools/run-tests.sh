@@ -38,6 +38,7 @@ done
 
 profiles=(build tests)
 case " ${steps[*]} " in *" hosts "*) profiles+=(hosts) ;; esac
+case " ${steps[*]} " in *" release "*) profiles+=(release) ;; esac
 tools/install-build-deps.sh "${profiles[@]}"
 install_seconds=$SECONDS
 
