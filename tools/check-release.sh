@@ -4,7 +4,8 @@
 # bundle), the libraries are not empty and are built for their platform and
 # architecture, the bundle describes this version, and README.txt and LICENSE
 # are the repository's, README.txt titled for the version in CMakeLists.txt
-# and naming the vendor version derived from it. Prints one line per check, then
+# and naming the vendor version derived from it; SHA256SUMS lists every
+# release file with its checksum. Prints one line per check, then
 # "release: N passed, M failed"; exits non-zero when any check fails.
 #
 #   tools/check-release.sh [DIR]    # DIR holds the zips; default build/release
@@ -109,5 +110,20 @@ for package in "${release_packages[@]}"; do
       grep -Fq "doap:revision \"$release_version\"" "$unpacked/$bundle/$lv2_description"
   fi
 done
+
+# covers_exactly FOLDER SUMS: SUMS lists every other file in FOLDER, and
+# nothing else.
+covers_exactly() {
+  local listed present
+  listed=$(awk '{ sub(/^\*/, "", $2); print $2 }' "$1/$2" | sort)
+  present=$(find "$1" -maxdepth 1 -type f ! -name "$2" -printf '%f\n' | sort)
+  [ "$listed" = "$present" ] || { diff <(echo "$listed") <(echo "$present"); return 1; }
+}
+
+if check "$release_checksums covers every release file and nothing else" \
+  covers_exactly "$dir" "$release_checksums"; then
+  check "every release file matches its line in $release_checksums" \
+    sh -c 'cd "$1" && sha256sum --check --strict --quiet "$2"' _ "$dir" "$release_checksums"
+fi
 
 checks_summary release

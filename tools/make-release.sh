@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the plugin library for each platform and architecture and packs each
 # with README.txt and LICENSE (and on Linux the LV2 bundle) into a zip of its
-# own in build/release/.
+# own in build/release/, beside SHA256SUMS, the checksums of every release
+# file.
 #
 #   tools/make-release.sh
 #
@@ -40,6 +41,11 @@ for package in "${release_packages[@]}"; do
   made+=("$release_dir/$name.zip")
 done
 rm -rf "$stage"
+
+# One checksum line per release file, so that a download can be verified
+# with "sha256sum -c SHA256SUMS" in the folder that holds them.
+(cd "$release_dir" && sha256sum -- "${made[@]##*/}" >"$release_checksums")
+made+=("$release_dir/$release_checksums")
 
 echo "== release $release_version"
 printf '%s\n' "${made[@]}"

@@ -15,6 +15,8 @@ release_vendor_version=$(IFS=. read -r major minor patch tweak <<<"$release_vers
   echo $((${major:-0} * 1000 + ${minor:-0} * 100 + ${patch:-0} * 10 + ${tweak:-0})))
 
 release_dir=build/release
+# The checksums of every other file in release_dir.
+release_checksums=SHA256SUMS
 
 # One line per package: platform-arch, the preset that builds its library
 # and, for the package that ships the LV2 bundle too, "lv2".
