@@ -24,10 +24,31 @@ std::vector<std::string> documentedStatuses() {
   return statuses;
 }
 
+// The tags of the .TP items under the manual page's EXIT STATUS, each a
+// `.B STATUS` line.
+std::vector<std::string> manualStatuses() {
+  std::ifstream page(TRIMHOST_MAN_PAGE);
+  std::vector<std::string> statuses;
+  std::string line;
+  while (std::getline(page, line) && line != ".SH EXIT STATUS") {
+  }
+  for (std::string previous; std::getline(page, line) && line.rfind(".SH", 0) != 0; previous = line)
+    if (previous == ".TP" && line.rfind(".B ", 0) == 0) statuses.push_back(line.substr(3));
+  return statuses;
+}
+
+std::vector<std::string> toolStatuses() {
+  std::vector<std::string> table;
+  for (const ExitStatusMeaning& row : kExitStatusMeanings) table.push_back(row.status);
+  return table;
+}
+
 }  // namespace
 
 TEST(ExitStatuses, TheDocsListEveryStatusTheHelpDoesInItsOrder) {
-  std::vector<std::string> table;
-  for (const ExitStatusMeaning& row : kExitStatusMeanings) table.push_back(row.status);
-  EXPECT_EQ(documentedStatuses(), table);
+  EXPECT_EQ(documentedStatuses(), toolStatuses());
+}
+
+TEST(ExitStatuses, TheManualPageListsEveryStatusTheHelpDoesInItsOrder) {
+  EXPECT_EQ(manualStatuses(), toolStatuses());
 }
