@@ -1,6 +1,7 @@
 # Installs the trimhost component alone into an empty prefix, as a user
-# would, and runs the installed program: it must be bin/trimhost and nothing
-# else, and must start on its own.
+# would, and runs the installed program: the component must be bin/trimhost,
+# its manual page and its bash completion, nothing else, and the program must
+# start on its own.
 #   cmake -DBUILD_DIR=... -DPREFIX=... -DVERSION=... -P check_trimhost_install.cmake
 
 file(REMOVE_RECURSE "${PREFIX}")
@@ -12,8 +13,10 @@ if(NOT result EQUAL 0)
 endif()
 
 file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE "${PREFIX}" "${PREFIX}/*")
-if(NOT installed STREQUAL "bin/trimhost")
-  message(FATAL_ERROR "the trimhost component should install bin/trimhost alone, "
+list(SORT installed)
+set(expected bin/trimhost share/bash-completion/completions/trimhost share/man/man1/trimhost.1)
+if(NOT installed STREQUAL expected)
+  message(FATAL_ERROR "the trimhost component should install ${expected}, "
                       "but installed: ${installed}")
 endif()
 
