@@ -8,6 +8,9 @@
 set(TRIMIXER_EFFECT_NAME "Kestrivane_trimixer 3 stereo pairs to 1 out"
   CACHE STRING "The effect's name, also its product string and program name")
 set(TRIMIXER_VENDOR "Kestrivane" CACHE STRING "The vendor hosts show")
+# The title people read: the user README's heading, the Windows installer's
+# name and its entry among the installed programs.
+set(TRIMIXER_TITLE "${TRIMIXER_VENDOR} trimixer")
 # LV2 hosts know a plugin by its URI, and a saved session names it by that:
 # it must never change.
 set(TRIMIXER_LV2_URI "https://kestrivane.com/plugins/trimixer")

@@ -99,7 +99,7 @@ for package in "${release_packages[@]}"; do
   check "$name: $library is $kind" "${kind_check[@]}" "$unpacked/$library"
   check "$name: README.txt is the one generated for it" cmp "$unpacked/README.txt" "$readme"
   check "$name: README.txt is titled for version $release_version" \
-    grep -Fqx "Kestrivane trimixer $release_version" "$unpacked/README.txt"
+    grep -Fqx "$title $release_version" "$unpacked/README.txt"
   check "$name: README.txt names vendor version $release_vendor_version" \
     grep -Fq "vendor version show $release_vendor_version." "$unpacked/README.txt"
   check "$name: LICENSE is the repository's" cmp "$unpacked/LICENSE" LICENSE
