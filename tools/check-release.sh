@@ -4,8 +4,9 @@
 # bundle), the libraries are not empty and are built for their platform and
 # architecture, the bundle describes this version, and README.txt and LICENSE
 # are the repository's, README.txt titled for the version in CMakeLists.txt
-# and naming the vendor version derived from it; SHA256SUMS lists every
-# release file with its checksum. Prints one line per check, then
+# and naming the vendor version derived from it; the Windows installer is a
+# 32-bit Windows program; SHA256SUMS lists every release file with its
+# checksum. Prints one line per check, then
 # "release: N passed, M failed"; exits non-zero when any check fails.
 #
 #   tools/check-release.sh [DIR]    # DIR holds the zips; default build/release
@@ -43,16 +44,21 @@ is_elf_shared_object() {
   if objdump -p "$file" | grep -q '^ *INTERP '; then echo "an executable"; return 1; fi
 }
 
-# is_pe_dll OBJDUMP FORMAT MAGIC FILE: a Windows DLL of that format, read with
-# the target's objdump; MAGIC is what its optional header says, PE32 or PE32+.
-is_pe_dll() {
-  local objdump=$1 format=$2 magic=$3 file=$4 header
+# is_pe OBJDUMP FORMAT MAGIC KIND FILE: a Windows file of that format, read
+# with the target's objdump; MAGIC is what its optional header says, PE32 or
+# PE32+; KIND is DLL for a DLL, program for a program.
+is_pe() {
+  local objdump=$1 format=$2 magic=$3 kind=$4 file=$5 header
   header=$("$objdump" -f "$file") || return 1
   grep -q "file format $format\$" <<<"$header" || { echo "not $format"; return 1; }
   header=$("$objdump" -p "$file") || return 1
   [ "$(awk '$1 == "Magic" { print $3 }' <<<"$header")" = "($magic)" ] ||
     { echo "not $magic"; return 1; }
-  grep -qx $'\tDLL' <<<"$header" || { echo "not a DLL"; return 1; }
+  if grep -qx $'\tDLL' <<<"$header"; then
+    [ "$kind" = DLL ] || { echo "a DLL"; return 1; }
+  else
+    [ "$kind" = program ] || { echo "not a DLL"; return 1; }
+  fi
 }
 
 # set_library_kind PLATFORM-ARCH: sets kind, the kind of library that package
@@ -64,10 +70,10 @@ set_library_kind() {
       kind_check=(is_elf_shared_object elf64-x86-64) ;;
     windows-x86)
       kind="a PE32 i386 DLL"
-      kind_check=(is_pe_dll i686-w64-mingw32-objdump pei-i386 PE32) ;;
+      kind_check=(is_pe i686-w64-mingw32-objdump pei-i386 PE32 DLL) ;;
     windows-x86_64)
       kind="a PE32+ x86-64 DLL"
-      kind_check=(is_pe_dll x86_64-w64-mingw32-objdump pei-x86-64 PE32+) ;;
+      kind_check=(is_pe x86_64-w64-mingw32-objdump pei-x86-64 PE32+ DLL) ;;
     *)
       kind="of a kind this script knows"
       kind_check=(false) ;;
@@ -110,6 +116,11 @@ for package in "${release_packages[@]}"; do
       grep -Fq "doap:revision \"$release_version\"" "$unpacked/$bundle/$lv2_description"
   fi
 done
+
+# The Windows installer, one 32-bit program for both DLLs; what it installs
+# and where, tests/installers/windows_installer.sh tests under wine.
+setup=$artefact_stem-$release_version-windows-setup.exe
+check "$setup is a PE32 program" is_pe i686-w64-mingw32-objdump pei-i386 PE32 program "$dir/$setup"
 
 # covers_exactly FOLDER SUMS: SUMS lists every other file in FOLDER, and
 # nothing else.

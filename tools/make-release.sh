@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the plugin library for each platform and architecture and packs each
 # with README.txt and LICENSE (and on Linux the LV2 bundle) into a zip of its
-# own in build/release/, beside SHA256SUMS, the checksums of every release
-# file.
+# own in build/release/, then the Windows installer for both DLLs
+# (tools/make-windows-installer.sh), beside SHA256SUMS, the checksums of every
+# release file.
 #
 #   tools/make-release.sh
 #
@@ -41,6 +42,9 @@ for package in "${release_packages[@]}"; do
   made+=("$release_dir/$name.zip")
 done
 rm -rf "$stage"
+
+echo "== windows installer"
+made+=("$(tools/make-windows-installer.sh)")
 
 # One checksum line per release file, so that a download can be verified
 # with "sha256sum -c SHA256SUMS" in the folder that holds them.
