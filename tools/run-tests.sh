@@ -10,6 +10,7 @@
 #   win64     the 64-bit Windows DLL, its tests under wine
 #   hosts     the plugin in real hosts: Ardour 7 and LMMS 1.2 (tools/run-host-tests.sh)
 #   release   the release packages: tools/make-release.sh, then tools/check-release.sh
+#             and the installer tests in tests/installers
 #   format    the layout of every tracked .cpp and .h file (tools/check-format.sh)
 #
 #   tools/run-tests.sh                # everything
@@ -95,6 +96,7 @@ for step in "${steps[@]}"; do
       echo "== release packages"
       if tools/make-release.sh; then
         run_counted release tools/check-release.sh || status=1
+        run_counted windows-installer tests/installers/windows_installer.sh || status=1
       else
         step_failed "release: making the packages failed"
       fi
