@@ -67,7 +67,18 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/plugin_identity.h.in ${identity_dir}/pl
 add_library(trimixer_identity INTERFACE)
 target_include_directories(trimixer_identity INTERFACE ${identity_dir})
 
-# The user README shipped in the release zips.
+# trimhost's files as the Linux zip names them: the program, its manual page
+# and its bash completion (trimhost/completion/trimhost in the repository).
+set(TRIMHOST_PROGRAM trimhost)
+set(TRIMHOST_MAN_PAGE trimhost.1)
+set(TRIMHOST_ZIP_COMPLETION trimhost-completion.bash)
+
+# The user README shipped in the release zips, with the "Installing" section
+# of its platform.
+set(installing_text ${PROJECT_SOURCE_DIR}/packaging/installing-${TRIMIXER_PLATFORM}.txt.in)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${installing_text})
+file(READ ${installing_text} installing_text)
+string(CONFIGURE "${installing_text}" TRIMIXER_README_INSTALLING @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README.txt.in
   ${PROJECT_BINARY_DIR}/packaging/README.txt @ONLY)
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Checks the zips that tools/make-release.sh made: each holds exactly its
 # library, README.txt and LICENSE in its top folder (and the Linux one its LV2
-# bundle), the libraries are not empty and are built for their platform and
-# architecture, the bundle describes this version, and README.txt and LICENSE
+# bundle, trimhost, its manual page and its completion), the libraries are not
+# empty and are built for their platform and architecture, the bundle
+# describes this version, trimhost is a stripped program that runs and says
+# this version, and README.txt, LICENSE, the manual page and the completion
 # are the repository's, README.txt titled for the version in CMakeLists.txt
 # and naming the vendor version derived from it; the Windows installer is a
 # 32-bit Windows program; SHA256SUMS lists every release file with its
@@ -34,14 +36,39 @@ holds_exactly() {
   [ "$found" = "$expected" ] || { echo "holds: $found"; return 1; }
 }
 
-# is_elf_shared_object FORMAT FILE: an ELF shared object of that format. A
-# position-independent executable is dynamic too, but names an interpreter.
-is_elf_shared_object() {
-  local format=$1 file=$2 header
+# is_elf FORMAT KIND FILE: an ELF file of that format, of KIND "library" (a
+# shared object) or "program" (an executable). A position-independent
+# executable is dynamic too, but names an interpreter.
+is_elf() {
+  local format=$1 kind=$2 file=$3 header headers interpreter=no
   header=$(objdump -f "$file") || return 1
   grep -q "file format $format\$" <<<"$header" || { echo "not $format"; return 1; }
-  grep -q 'DYNAMIC' <<<"$header" || { echo "not dynamic"; return 1; }
-  if objdump -p "$file" | grep -q '^ *INTERP '; then echo "an executable"; return 1; fi
+  # Read whole before grep: under pipefail, grep -q leaving a pipe early
+  # would fail objdump with SIGPIPE, and the match with it.
+  headers=$(objdump -p "$file") || return 1
+  if grep -q '^ *INTERP ' <<<"$headers"; then interpreter=yes; fi
+  case $kind in
+    library)
+      grep -q 'DYNAMIC' <<<"$header" || { echo "not dynamic"; return 1; }
+      [ "$interpreter" = no ] || { echo "an executable"; return 1; } ;;
+    program)
+      [ "$interpreter" = yes ] || { echo "names no interpreter: not an executable"; return 1; } ;;
+  esac
+}
+
+# has_no_debug_sections FILE: no .debug section is left in it.
+has_no_debug_sections() {
+  local sections
+  sections=$(objdump -h "$1" | awk '$2 ~ /^\.debug/ { print $2 }') || return 1
+  [ -z "$sections" ] || { echo "$sections"; return 1; }
+}
+
+# prints_version PROGRAM: `PROGRAM --version` prints its name and this
+# release's version.
+prints_version() {
+  local output
+  output=$("$1" --version) || return 1
+  [ "$output" = "${1##*/} $release_version" ] || { echo "printed '$output'"; return 1; }
 }
 
 # is_pe OBJDUMP FORMAT MAGIC KIND FILE: a Windows file of that format, read
@@ -62,12 +89,17 @@ is_pe() {
 }
 
 # set_library_kind PLATFORM-ARCH: sets kind, the kind of library that package
-# ships, and kind_check, the command that checks a file is of that kind.
+# ships, and kind_check, the command that checks a file is of that kind; and
+# for the programs it ships, program_kind and program_check.
 set_library_kind() {
+  program_kind="of a kind this script knows"
+  program_check=(false)
   case $1 in
     linux-x86_64)
       kind="an ELF x86-64 shared object"
-      kind_check=(is_elf_shared_object elf64-x86-64) ;;
+      kind_check=(is_elf elf64-x86-64 library)
+      program_kind="an ELF x86-64 executable"
+      program_check=(is_elf elf64-x86-64 program) ;;
     windows-x86)
       kind="a PE32 i386 DLL"
       kind_check=(is_pe i686-w64-mingw32-objdump pei-i386 PE32 DLL) ;;
@@ -94,8 +126,10 @@ for package in "${release_packages[@]}"; do
   zip=$dir/$name.zip
   # Nothing more can be checked in a zip that is missing or unreadable.
   check "$name.zip can be read" cmake -E tar tf "$zip" || continue
-  check "$name.zip holds exactly $name/ with $library, README.txt, LICENSE${bundle:+, $bundle/}" \
-    holds_exactly "$zip" "$name" "$library" README.txt LICENSE "${bundle_files[@]/#/$bundle/}"
+  listed=$(printf '%s, ' "$library" README.txt LICENSE ${bundle:+"$bundle/"} "${tool_files[@]}")
+  check "$name.zip holds exactly $name/ with ${listed%, }" \
+    holds_exactly "$zip" "$name" "$library" README.txt LICENSE "${bundle_files[@]/#/$bundle/}" \
+    "${tool_files[@]}"
 
   mkdir -p "$work/$target"
   (cd "$work/$target" && cmake -E tar xf "$zip")
@@ -114,6 +148,17 @@ for package in "${release_packages[@]}"; do
       "${kind_check[@]}" "$unpacked/$bundle/$lv2_binary"
     check "$name: $bundle describes version $release_version" \
       grep -Fq "doap:revision \"$release_version\"" "$unpacked/$bundle/$lv2_description"
+  fi
+  if [ -n "$tool" ]; then
+    check "$name: $tool is $program_kind" "${program_check[@]}" "$unpacked/$tool"
+    check "$name: $tool has no debug sections" has_no_debug_sections "$unpacked/$tool"
+    check "$name: $tool --version prints '$tool $release_version'" \
+      prints_version "$unpacked/$tool"
+    for i in "${!tool_files[@]}"; do
+      [ "${tool_files[i]}" = "$tool" ] ||
+        check "$name: ${tool_files[i]} is the repository's ${tool_sources[i]}" \
+          cmp "$unpacked/${tool_files[i]}" "${tool_sources[i]}"
+    done
   fi
 done
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the plugin library for each platform and architecture and packs each
-# with README.txt and LICENSE (and on Linux the LV2 bundle) into a zip of its
-# own in build/release/, then the Windows installer for both DLLs
+# with README.txt and LICENSE (and on Linux the LV2 bundle, and trimhost with
+# its manual page and bash completion) into a zip of its own in
+# build/release/, then the Windows installer for both DLLs
 # (tools/make-windows-installer.sh), beside SHA256SUMS, the checksums of every
 # release file.
 #
@@ -17,10 +18,12 @@ source tools/release-packages.sh
 tools/install-build-deps.sh build tests release
 
 for package in "${release_packages[@]}"; do
-  read -r _ preset lv2 <<<"$package"
+  read -r _ preset _ <<<"$package"
   echo "== $preset: configure and build the plugin"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target trimixer_plugin ${lv2:+trimixer_lv2}
+  # The names of what the package ships come from the configured build.
+  read_release_package "$package"
+  cmake --build --preset "$preset" --target "${targets[@]}"
 done
 
 # Start from an empty folder so that no zip of an earlier version is left.
@@ -35,8 +38,12 @@ for package in "${release_packages[@]}"; do
     mkdir "$stage/$name/$bundle"
     cp "${bundle_files[@]/#/build/$preset/$bundle/}" "$stage/$name/$bundle/"
   fi
+  for i in "${!tool_files[@]}"; do
+    cp "${tool_sources[i]}" "$stage/$name/${tool_files[i]}"
+  done
   # The native build keeps debug information for the tests; users need none.
   find "$stage/$name" -name '*.so' -exec strip --strip-debug {} +
+  [ -z "$tool" ] || strip "$stage/$name/$tool"
   # Run inside the stage so that the zip's paths start at the top folder.
   (cd "$stage" && cmake -E tar cf "../$name.zip" --format=zip "$name")
   made+=("$release_dir/$name.zip")

@@ -19,26 +19,41 @@ release_dir=build/release
 release_checksums=SHA256SUMS
 
 # One line per package: platform-arch, the preset that builds its library
-# and, for the package that ships the LV2 bundle too, "lv2".
+# and what the package ships beside it: "lv2", the LV2 bundle; "trimhost",
+# the command-line host with its manual page and bash completion.
 release_packages=(
-  "linux-x86_64 linux lv2"
+  "linux-x86_64 linux lv2 trimhost"
   "windows-x86 win32"
   "windows-x86_64 win64"
 )
 
 # read_release_package PACKAGE: sets target, preset, the package's name (its
-# top folder, and its zip's name without ".zip"), library (the file in
-# build/<preset>/src) and, where it ships one, bundle (the LV2 bundle's folder
-# in build/<preset>) and bundle_files (what that folder holds). The names come
-# from the artefacts.env the preset's configuration wrote.
+# top folder, and its zip's name without ".zip"), targets (what the preset
+# builds for it), library (the file in build/<preset>/src) and, where it ships
+# them, bundle (the LV2 bundle's folder in build/<preset>) and bundle_files
+# (what that folder holds), tool (the program, built in build/<preset>) and
+# tool_files and tool_sources (the program, its manual page and completion:
+# their names in the package and where each comes from). The names come from
+# the artefacts.env the preset's configuration wrote.
 read_release_package() {
-  local lv2
-  read -r target preset lv2 <<<"$1"
+  local extras
+  read -r target preset extras <<<"$1"
   # shellcheck source=cmake/artefacts.env.in
   source "build/$preset/artefacts.env" || return 1
   name=$artefact_stem-$release_version-$target
+  targets=(trimixer_plugin)
   library=$plugin_library
-  bundle=${lv2:+$lv2_bundle}
-  bundle_files=()
-  [ -z "$bundle" ] || bundle_files=("$lv2_binary" manifest.ttl "$lv2_description")
+  bundle='' bundle_files=() tool='' tool_files=() tool_sources=()
+  if [[ " $extras " == *" lv2 "* ]]; then
+    targets+=(trimixer_lv2)
+    bundle=$lv2_bundle
+    bundle_files=("$lv2_binary" manifest.ttl "$lv2_description")
+  fi
+  if [[ " $extras " == *" trimhost "* ]]; then
+    targets+=(trimhost)
+    tool=$trimhost_program
+    tool_files=("$tool" "$trimhost_man_page" "$trimhost_zip_completion")
+    tool_sources=("build/$preset/trimhost/$tool" "trimhost/man/$trimhost_man_page"
+      "trimhost/completion/$tool")
+  fi
 }
