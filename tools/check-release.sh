@@ -171,6 +171,7 @@ check "$setup is a PE32 program" is_pe i686-w64-mingw32-objdump pei-i386 PE32 pr
 # nothing else.
 covers_exactly() {
   local listed present
+  [ -f "$1/$2" ] || { echo "no $2"; return 1; }
   listed=$(awk '{ sub(/^\*/, "", $2); print $2 }' "$1/$2" | sort)
   present=$(find "$1" -maxdepth 1 -type f ! -name "$2" -printf '%f\n' | sort)
   [ "$listed" = "$present" ] || { diff <(echo "$listed") <(echo "$present"); return 1; }
