@@ -11,7 +11,8 @@
 #           (i386 only), Xvfb, strace and gdb
 #   release what the release packages are made and checked with: NSIS for
 #           the Windows installer, debhelper and lintian for the Debian
-#           package, man to read the manual page
+#           package, man to read the manual page, bash-completion to load its
+#           completion
 #
 #   tools/install-build-deps.sh [PROFILE...]   # all four by default
 #
@@ -32,7 +33,7 @@ tests_packages=(
   dpf-plugins-vst lsp-plugins-vst parallel lilv-utils sordi
 )
 hosts_packages=(ardour xvfb x11-utils strace gdb lmms:i386 lmms-vst-server:i386)
-release_packages=(nsis debhelper lintian man-db)
+release_packages=(nsis debhelper lintian man-db bash-completion)
 
 profiles=("$@")
 [ "${#profiles[@]}" -gt 0 ] || profiles=(build tests hosts release)
