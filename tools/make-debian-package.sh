@@ -6,7 +6,7 @@
 # version is the one in CMakeLists.txt. Needs build/linux/artefacts.env (from
 # `cmake --preset linux`) for the names; tools/make-release.sh calls it.
 #
-#   tools/make-debian-package.sh
+#   tools/make-debian-package.sh    # prints the package's path; the rest goes to stderr
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/release-packages.sh
@@ -31,7 +31,14 @@ tools/debian-changelog.py CHANGELOG.md debian/control "$release_version" >"$stag
 git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$stage"
 mv "$stage_root/changelog" "$stage/debian/changelog"
 
-echo "== Debian package $package $release_version"
-(cd "$stage" && nice -n 19 dpkg-buildpackage -b -us -uc --jobs-try=auto)
+# A Debian build shows every compiler command: its output goes to a log, shown
+# in part when it fails.
+log=$stage_root/dpkg-buildpackage.log
+if ! (cd "$stage" && nice -n 19 dpkg-buildpackage -b -us -uc --jobs-try=auto) >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  echo "make-debian-package: dpkg-buildpackage failed; its output is in $log" >&2
+  exit 1
+fi
 mkdir -p "$release_dir"
 cp "$stage_root/${debian_package##*/}" "$debian_package"
+echo "$debian_package"

@@ -3,7 +3,8 @@
 # with README.txt and LICENSE (and on Linux the LV2 bundle, and trimhost with
 # its manual page and bash completion) into a zip of its own in
 # build/release/, then the Windows installer for both DLLs
-# (tools/make-windows-installer.sh), beside SHA256SUMS, the checksums of every
+# (tools/make-windows-installer.sh) and the Debian package
+# (tools/make-debian-package.sh), beside SHA256SUMS, the checksums of every
 # release file.
 #
 #   tools/make-release.sh
@@ -52,6 +53,9 @@ rm -rf "$stage"
 
 echo "== windows installer"
 made+=("$(tools/make-windows-installer.sh)")
+
+echo "== Debian package"
+made+=("$(tools/make-debian-package.sh)")
 
 # One checksum line per release file, so that a download can be verified
 # with "sha256sum -c SHA256SUMS" in the folder that holds them.
