@@ -7,7 +7,8 @@
 # this version, and README.txt, LICENSE, the manual page and the completion
 # are the repository's, README.txt titled for the version in CMakeLists.txt
 # and naming the vendor version derived from it; the Windows installer is a
-# 32-bit Windows program; SHA256SUMS lists every release file with its
+# 32-bit Windows program; the Debian package is this version's, for amd64,
+# and holds LICENSE; SHA256SUMS lists every release file with its
 # checksum. Prints one line per check, then
 # "release: N passed, M failed"; exits non-zero when any check fails.
 #
@@ -166,6 +167,31 @@ done
 # and where, tests/installers/windows_installer.sh tests under wine.
 setup=$artefact_stem-$release_version-windows-setup.exe
 check "$setup is a PE32 program" is_pe i686-w64-mingw32-objdump pei-i386 PE32 program "$dir/$setup"
+
+# The Debian package: what it installs and where, and lintian's verdict,
+# tests/installers/debian_package.sh tests, as root.
+read_debian_package
+deb=$dir/${debian_package##*/}
+# names FIELD VALUE: the package's control information gives FIELD that VALUE.
+names() {
+  local value
+  value=$(dpkg-deb --field "$deb" "$1")
+  [ "$value" = "$2" ] || { echo "$1: $value"; return 1; }
+}
+# copyright_license: the licence text of the package's copyright file, the
+# last License paragraph with its indent and its "." lines undone.
+copyright_license() {
+  dpkg-deb --fsys-tarfile "$deb" | tar -xOf - "./usr/share/doc/$package/copyright" |
+    awk '/^License:/ { text = "" }
+         /^ / { line = substr($0, 2); if (line == ".") line = ""; text = text line "\n" }
+         END { printf "%s", text }'
+}
+if check "${deb##*/} can be read" dpkg-deb --info "$deb"; then
+  check "${deb##*/} is package $package" names Package "$package"
+  check "${deb##*/} is version $release_version" names Version "$release_version"
+  check "${deb##*/} is for $debian_architecture" names Architecture "$debian_architecture"
+  check "${deb##*/}: its copyright file holds LICENSE" cmp <(copyright_license) LICENSE
+fi
 
 # covers_exactly FOLDER SUMS: SUMS lists every other file in FOLDER, and
 # nothing else.

@@ -12,7 +12,7 @@
 #   release what the release packages are made and checked with: NSIS for
 #           the Windows installer, debhelper and lintian for the Debian
 #           package, man to read the manual page, bash-completion to load its
-#           completion
+#           completion, Ardour to find the installed plugin
 #
 #   tools/install-build-deps.sh [PROFILE...]   # all four by default
 #
@@ -33,7 +33,7 @@ tests_packages=(
   dpf-plugins-vst lsp-plugins-vst parallel lilv-utils sordi
 )
 hosts_packages=(ardour xvfb x11-utils strace gdb lmms:i386 lmms-vst-server:i386)
-release_packages=(nsis debhelper lintian man-db bash-completion)
+release_packages=(nsis debhelper lintian man-db bash-completion ardour)
 
 profiles=("$@")
 [ "${#profiles[@]}" -gt 0 ] || profiles=(build tests hosts release)

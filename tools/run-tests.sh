@@ -97,6 +97,7 @@ for step in "${steps[@]}"; do
       if tools/make-release.sh; then
         run_counted release tools/check-release.sh || status=1
         run_counted windows-installer tests/installers/windows_installer.sh || status=1
+        run_counted debian-package tests/installers/debian_package.sh || status=1
       else
         step_failed "release: making the packages failed"
       fi

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Tests the Debian package that tools/make-release.sh made, as root: lintian
+# finds no error or warning; apt-get installs it; with no plugin path variable
+# set, Ardour and lv2ls find the plugin, trimhost finds it by name, the manual
+# page renders and bash-completion loads the completion; purging leaves
+# nothing of the package behind. Any earlier install of the package is purged
+# first, and this one at the end, whatever happens. Prints ok/FAIL lines and
+# "debian-package: N passed, M failed"; exits non-zero when a check fails.
+#
+#   tests/installers/debian_package.sh
+set -uo pipefail
+cd "$(dirname "$0")/../.." || exit 1
+source tools/release-packages.sh
+# shellcheck source=tools/checks.sh
+source tools/checks.sh
+read_debian_package || exit 1
+
+work=$PWD/build/release-tests/debian-package
+deb=$PWD/$debian_package
+ardour=$PWD/tests/real_hosts/ardour
+export DEBIAN_FRONTEND=noninteractive
+# What users have: no plugin path variable, no program of a build on the PATH,
+# and a HOME without plugin folders, where Ardour starts with a fresh config.
+unset VST_PATH LXVST_PATH LV2_PATH
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CACHE_HOME=$work/home/.cache
+
+purge() {
+  if dpkg -s "$package" >/dev/null 2>&1; then apt-get purge -y -qq "$package" >/dev/null; fi
+}
+trap 'purge; rm -rf "$work"' EXIT
+purge
+rm -rf "$work"
+mkdir -p "$HOME"
+
+# ardour_listing TYPE: Ardour's list of the plugins of that type it knows.
+# Ardour 7.3's headless programs crash now and then in its own code
+# (docs/tested-hosts.md): a listing ended by a signal runs again, three times
+# at most.
+ardour_listing() {
+  local attempt status
+  for attempt in 1 2 3; do
+    timeout 300 ardour7-lua "$ardour/list_plugins.lua" "$1" >"$work/listing" 2>&1
+    status=$?
+    [ "$status" -gt 128 ] && [ "$attempt" -lt 3 ] || break
+  done
+  cat "$work/listing"
+  return "$status"
+}
+
+# ardour_finds_vst: Ardour lists a VST 2.x plugin once its scanner has seen
+# it, and only when it lies in one of Ardour's folders (no LXVST_PATH here):
+# the installed library is scanned as Ardour scans a new one, then listed.
+ardour_finds_vst() {
+  local library
+  library=$(grep "/$installed_library\$" "$work/files" | grep -v "/$lv2_bundle/") || return 1
+  LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 300 /usr/lib/ardour7/ardour-vst-scanner -f "$library" ||
+    return 1
+  ardour_listing LXVST | grep -F "$effect_name_shown | "
+}
+
+ardour_finds_lv2() { ardour_listing LV2 | grep -F " | $lv2_uri | "; }
+lv2ls_finds_lv2() { lv2ls | grep -xF "$lv2_uri"; }
+
+trimhost_finds_plugin() {
+  (cd "$work" && trimhost info "$artefact_stem") | sed -n 's/^effect name  *//p' |
+    grep -xF "$effect_name_shown"
+}
+
+man_renders() {
+  local warnings
+  warnings=$(man --warnings -P cat trimhost 2>&1 >/dev/null)
+  [ -z "$warnings" ] || { echo "$warnings"; return 1; }
+  MANWIDTH=80 man -P cat trimhost | grep -A1 '^NAME' | grep 'trimhost'
+}
+
+completion_loads() {
+  bash -c 'source /usr/share/bash-completion/bash_completion &&
+    __load_completion trimhost && complete -p trimhost'
+}
+
+# leftovers: the paths the package had installed that are still there, but
+# for folders that still hold something, which other packages share.
+leftovers() {
+  local path
+  while read -r path; do
+    [ -e "$path" ] || [ -L "$path" ] || continue
+    [ -d "$path" ] && [ -n "$(ls -A "$path")" ] && continue
+    echo "$path"
+  done <"$work/files"
+}
+nothing_left() {
+  local left
+  left=$(leftovers)
+  [ -z "$left" ] || { echo "$left"; return 1; }
+}
+not_installed() { ! dpkg -s "$package" >/dev/null 2>&1; }
+
+check "lintian: no error, no warning in ${deb##*/}" lintian --fail-on error,warning "$deb"
+if ! check "apt-get installs ${deb##*/}" apt-get install -y -qq "$deb"; then
+  checks_summary debian-package
+  exit
+fi
+dpkg -L "$package" >"$work/files"
+check "Ardour's scanner and listing find the VST 2.x plugin in its own folders" ardour_finds_vst
+check "Ardour lists the LV2 plugin $lv2_uri" ardour_finds_lv2
+check "lv2ls lists $lv2_uri" lv2ls_finds_lv2
+check "trimhost info $artefact_stem finds the plugin by name" trimhost_finds_plugin
+check "man trimhost renders, without warnings" man_renders
+check "bash-completion loads trimhost's completion" completion_loads
+
+check "apt-get purges $package" apt-get purge -y -qq "$package"
+check "dpkg says $package is not installed" not_installed
+check "purging left nothing of the package" nothing_left
+checks_summary debian-package
