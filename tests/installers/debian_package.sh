@@ -29,6 +29,7 @@ purge() {
   if dpkg -s "$package" >/dev/null 2>&1; then apt-get purge -y -qq "$package" >/dev/null; fi
 }
 trap 'purge; rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
 purge
 rm -rf "$work"
 mkdir -p "$HOME"
