@@ -181,13 +181,13 @@ names() {
 # copyright_license: the licence text of the package's copyright file, the
 # last License paragraph with its indent and its "." lines undone.
 copyright_license() {
-  dpkg-deb --fsys-tarfile "$deb" | tar -xOf - "./usr/share/doc/$package/copyright" |
+  dpkg-deb --fsys-tarfile "$deb" | tar -xOf - "./usr/share/doc/$debian_name/copyright" |
     awk '/^License:/ { text = "" }
          /^ / { line = substr($0, 2); if (line == ".") line = ""; text = text line "\n" }
          END { printf "%s", text }'
 }
 if check "${deb##*/} can be read" dpkg-deb --info "$deb"; then
-  check "${deb##*/} is package $package" names Package "$package"
+  check "${deb##*/} is package $debian_name" names Package "$debian_name"
   check "${deb##*/} is version $release_version" names Version "$release_version"
   check "${deb##*/} is for $debian_architecture" names Architecture "$debian_architecture"
   check "${deb##*/}: its copyright file holds LICENSE" cmp <(copyright_license) LICENSE

@@ -15,8 +15,8 @@ read_debian_package
 # debian/control is Debian's file and names the package itself; it must be
 # the stem every other artefact is named after.
 for field in Source Package; do
-  if ! grep -qx "$field: $package" debian/control; then
-    echo "make-debian-package: debian/control's $field is not '$package', the stem" >&2
+  if ! grep -qx "$field: $debian_name" debian/control; then
+    echo "make-debian-package: debian/control's $field is not '$debian_name', the stem" >&2
     exit 1
   fi
 done
@@ -24,7 +24,7 @@ done
 # dpkg-buildpackage writes into debian/ and into the folder above the source,
 # so it builds in a copy of the tracked files, as they are in the working tree.
 stage_root=build/debian
-stage=$stage_root/$package-$release_version
+stage=$stage_root/$debian_name-$release_version
 rm -rf "$stage_root"
 mkdir -p "$stage"
 tools/debian-changelog.py CHANGELOG.md debian/control "$release_version" >"$stage_root/changelog"

@@ -61,12 +61,12 @@ read_release_package() {
 # The Debian package is built for this architecture alone (debian/control).
 debian_architecture=amd64
 
-# read_debian_package: sets package, the Debian package's name (the stem of
+# read_debian_package: sets debian_name, the Debian package's name (the stem of
 # the linux preset's artefacts.env), and debian_package, its file in the
 # release folder, named as dpkg-buildpackage names it.
 read_debian_package() {
   # shellcheck source=cmake/artefacts.env.in
   source build/linux/artefacts.env || return 1
-  package=$artefact_stem
-  debian_package=$release_dir/${package}_${release_version}_$debian_architecture.deb
+  debian_name=$artefact_stem
+  debian_package=$release_dir/${debian_name}_${release_version}_$debian_architecture.deb
 }

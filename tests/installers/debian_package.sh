@@ -26,7 +26,7 @@ export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CACHE_HOME=$work/home/.cache
 
 purge() {
-  if dpkg -s "$package" >/dev/null 2>&1; then apt-get purge -y -qq "$package" >/dev/null; fi
+  if dpkg -s "$debian_name" >/dev/null 2>&1; then apt-get purge -y -qq "$debian_name" >/dev/null; fi
 }
 trap 'purge; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
@@ -95,14 +95,14 @@ nothing_left() {
   left=$(leftovers)
   [ -z "$left" ] || { echo "$left"; return 1; }
 }
-not_installed() { ! dpkg -s "$package" >/dev/null 2>&1; }
+not_installed() { ! dpkg -s "$debian_name" >/dev/null 2>&1; }
 
 check "lintian: no error, no warning in ${deb##*/}" lintian --fail-on error,warning "$deb"
 if ! check "apt-get installs ${deb##*/}" apt-get install -y -qq "$deb"; then
   checks_summary debian-package
   exit
 fi
-dpkg -L "$package" >"$work/files"
+dpkg -L "$debian_name" >"$work/files"
 check "Ardour's scanner and listing find the VST 2.x plugin in its own folders" ardour_finds_vst
 check "Ardour lists the LV2 plugin $lv2_uri" ardour_finds_lv2
 check "lv2ls lists $lv2_uri" lv2ls_finds_lv2
@@ -110,7 +110,7 @@ check "trimhost info $artefact_stem finds the plugin by name" trimhost_finds_plu
 check "man trimhost renders, without warnings" man_renders
 check "bash-completion loads trimhost's completion" completion_loads
 
-check "apt-get purges $package" apt-get purge -y -qq "$package"
-check "dpkg says $package is not installed" not_installed
+check "apt-get purges $debian_name" apt-get purge -y -qq "$debian_name"
+check "dpkg says $debian_name is not installed" not_installed
 check "purging left nothing of the package" nothing_left
 checks_summary debian-package
