@@ -96,7 +96,7 @@ check "$dll64 in Program Files\\Common Files\\VST2, as built" cmp "build/win64/s
 check "$dll32 in Program Files (x86)\\Common Files\\VST2, as built" cmp "build/win32/src/$dll32" "$drive/$common32/$dll32"
 check "Uninstall entry: publisher $vendor" equals "$vendor" "$(entry Publisher)"
 check "Uninstall entry: version $release_version" equals "$release_version" "$(entry DisplayVersion)"
-check "Uninstall entry: size of both DLLs" has_size_of "$drive/$common64/$dll64" "$drive/$common32/$dll32"
+check "Uninstall entry: size of both DLLs" has_size_of "build/win64/src/$dll64" "build/win32/src/$dll32"
 check "the installed $dll32 passes the interface suite" \
   wine "$suite" "C:\\${common32//\//\\}\\$dll32"
 
