@@ -81,20 +81,16 @@ completion_loads() {
     __load_completion trimhost && complete -p trimhost'
 }
 
-# leftovers: the paths the package had installed that are still there, but
-# for folders that still hold something, which other packages share.
-leftovers() {
-  local path
+# nothing_left: none of the paths the package had installed is still there,
+# but for folders that still hold something, which other packages share.
+nothing_left() {
+  local path left=()
   while read -r path; do
     [ -e "$path" ] || [ -L "$path" ] || continue
     [ -d "$path" ] && [ -n "$(ls -A "$path")" ] && continue
-    echo "$path"
+    left+=("$path")
   done <"$work/files"
-}
-nothing_left() {
-  local left
-  left=$(leftovers)
-  [ -z "$left" ] || { echo "$left"; return 1; }
+  [ "${#left[@]}" -eq 0 ] || { printf '%s\n' "${left[@]}"; return 1; }
 }
 not_installed() { ! dpkg -s "$debian_name" >/dev/null 2>&1; }
 
