@@ -41,9 +41,13 @@ run_wine() {
   wine "$@" && wineserver -w
 }
 
-# set_plugins_path FOLDER BITS: VSTPluginsPath names FOLDER in that registry view.
-set_plugins_path() {
-  run_wine reg add 'HKLM\SOFTWARE\VST' /v VSTPluginsPath /d "$1" /f /reg:"$2" >/dev/null
+# plugins_path NAME: VSTPluginsPath names C:\NAME64 in the 64-bit registry
+# view and C:\NAME32 in the 32-bit one.
+plugins_path() {
+  local bits
+  for bits in 32 64; do
+    run_wine reg add 'HKLM\SOFTWARE\VST' /v VSTPluginsPath /d "C:\\$1$bits" /f /reg:$bits >/dev/null
+  done
 }
 
 # entry VALUE: that value of our Uninstall entry, in the 64-bit view.
@@ -66,13 +70,9 @@ equals() {
 
 # has_size_of FILE...: the entry's estimated size covers the files' kilobytes.
 has_size_of() {
-  local kilobytes size
-  kilobytes=$(($(cat "$@" | wc -c) / 1024))
+  local size
   size=$(entry EstimatedSize)
-  if [ -z "$size" ] || [ $((size)) -lt "$kilobytes" ]; then
-    echo "size '$size', the files $kilobytes KB"
-    return 1
-  fi
+  [ $((${size:-0} * 1024)) -ge "$(cat "$@" | wc -c)" ] || { echo "size '$size'"; return 1; }
 }
 
 # nothing_of_ours: no file in C: and no registry line names us.
@@ -112,9 +112,7 @@ check "the other plugins in both VST2 folders stay" \
 
 echo "== VSTPluginsPath set: an earlier version, then this one over it"
 fresh_prefix upgrade64
-for bits in 32 64; do
-  set_plugins_path "C:\\Plugins$bits" $bits
-done
+plugins_path Plugins
 # Stand-ins of other names and bytes, so that what replaced them shows.
 mkdir -p "$work/earlier"
 for arch in x86 x86_64; do echo "earlier $arch" >"$work/earlier/earlier-$arch.dll"; done
@@ -122,12 +120,10 @@ earlier=$work/earlier/$artefact_stem-0.9.0-windows-setup.exe
 tools/make-windows-installer.sh 0.9.0 "$work/earlier/earlier-x86.dll" "$work/earlier/earlier-x86_64.dll" \
   "$earlier" >/dev/null
 run_wine "$earlier" /S
-check "the earlier version in the 64-bit VSTPluginsPath" test -f "$drive/Plugins64/earlier-x86_64.dll"
-check "the earlier version in the 32-bit VSTPluginsPath" test -f "$drive/Plugins32/earlier-x86.dll"
+check "the earlier version in the VSTPluginsPath of each view" \
+  test -f "$drive/Plugins64/earlier-x86_64.dll" -a -f "$drive/Plugins32/earlier-x86.dll"
 # Pointing VSTPluginsPath elsewhere shows that an upgrade keeps the folders used.
-for bits in 32 64; do
-  set_plugins_path "C:\\Moved$bits" $bits
-done
+plugins_path Moved
 run_wine "$setup" /S
 check "$dll64 replaced the earlier version's" cmp "build/win64/src/$dll64" "$drive/Plugins64/$dll64"
 check "$dll32 replaced the earlier version's" cmp "build/win32/src/$dll32" "$drive/Plugins32/$dll32"
