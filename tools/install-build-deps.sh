@@ -8,7 +8,8 @@
 #           both mingw-w64 toolchains, wine (32-bit wine is an i386 package),
 #           other makers' plugins, the LV2 tools
 #   hosts   the real hosts: Ardour, LMMS with its wine-hosted VST server
-#           (i386 only), Xvfb, strace and gdb
+#           (i386 only), Audacity, jalv with a JACK server, ecasound,
+#           lv2file, MusE (its plugin scanner), Xvfb, strace and gdb
 #   release what the release packages are made and checked with: NSIS for
 #           the Windows installer, debhelper and lintian for the Debian
 #           package, man to read the manual page, bash-completion to load its
@@ -32,7 +33,10 @@ tests_packages=(
   wine wine64 wine32:i386
   dpf-plugins-vst lsp-plugins-vst parallel lilv-utils sordi
 )
-hosts_packages=(ardour xvfb x11-utils strace gdb lmms:i386 lmms-vst-server:i386)
+hosts_packages=(
+  ardour xvfb x11-utils strace gdb lmms:i386 lmms-vst-server:i386
+  audacity jalv jackd2 ecasound lv2file muse
+)
 release_packages=(nsis debhelper lintian man-db bash-completion ardour)
 
 profiles=("$@")
