@@ -83,6 +83,20 @@ TEST_F(PresetTest, ShowPrintsTheHeaderAndTheChunk) {
   }
 }
 
+// The name is saved as the plugin keeps it, so a host loading the file shows
+// what the file says.
+TEST_F(PresetTest, SaveNamesTheProgramAsThePluginKeepsIt) {
+  const std::string name = "Stems to stereo at -6 dB, busses passed through";
+  for (const std::string& given : {std::string("Pair 1 only"), name}) {
+    SCOPED_TRACE(given);
+    ASSERT_EQ(
+        run({"preset", "save", trimixer(), path("p.fxp"), "-y", "--program-name", given}).status,
+        0);
+    EXPECT_EQ(readPresetFile(path("p.fxp")).programName, cutToLimit(given, kProgramNameLimit));
+  }
+  EXPECT_EQ(readPresetFile(path("p.fxp")).programName, "Stems to stereo at -6 d");
+}
+
 TEST_F(PresetTest, APluginWithoutChunksSavesParameterValues) {
   SKIP_WITHOUT_THIRD_PARTY_PLUGIN();
   ASSERT_EQ(run({"preset", "save", thirdParty(), path("p.fxp"), "--set", "Low=-24"}).status, 0);

@@ -59,6 +59,7 @@ struct Commands {
   RenderOptions render;
   PluginSettings presetSettings;
   ExistingOutput presetSaveExisting = ExistingOutput::Refuse;
+  std::string programName;  // for preset save: empty keeps the plugin's own
   PluginSettings paramsSettings;
   ToneOptions tone;
   ListOptions list;
@@ -323,10 +324,13 @@ void addPreset(CLI::App& app, Commands& commands) {
       ->required();
   addSettingsOptions(*save, commands.presetSettings);
   addOverwriteOption(*save, commands.presetSaveExisting);
+  save->add_option("--program-name", commands.programName,
+                   "name the program so, as the plugin keeps it (it may cut it); by default the "
+                   "plugin's own name for it");
   addLookupOptions(*save, commands.lookup);
   save->callback([&commands] {
     runPresetSave(findPlugin(commands.plugin, commands.lookup), commands.presetSettings,
-                  commands.presetFile, commands.presetSaveExisting);
+                  commands.presetFile, commands.presetSaveExisting, commands.programName);
   });
 }
 
