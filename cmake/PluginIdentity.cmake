@@ -73,6 +73,9 @@ set(TRIMHOST_PROGRAM trimhost)
 set(TRIMHOST_MAN_PAGE trimhost.1)
 set(TRIMHOST_ZIP_COMPLETION trimhost-completion.bash)
 
+# The factory presets, listed in the README and named in artefacts.env too.
+include(${CMAKE_CURRENT_LIST_DIR}/FactoryPresets.cmake)
+
 # The user README shipped in the release zips, with the "Installing" section
 # of its platform.
 set(installing_text ${PROJECT_SOURCE_DIR}/packaging/installing-${TRIMIXER_PLATFORM}.txt.in)

@@ -1,8 +1,10 @@
 # Installs the built plugin as a user would and checks where it lands:
-# lib/vst and the LV2 bundle in lib/lv2 below the prefix for a full install,
-# ~/.vst and ~/.lv2 for the user component, never both at once.
+# lib/vst, the LV2 bundle in lib/lv2 and the factory presets' program files
+# in PRESETS_DIR below the prefix for a full install, ~/.vst and ~/.lv2 for
+# the user component, never both at once.
 #   cmake -DBUILD_DIR=... -DLIBRARY=name.so -DLV2_BUNDLE=name.lv2 -DLV2_BINARY=name.so
-#         -DLV2_DESCRIPTION=name.ttl -DWORK_DIR=... -P check_install.cmake
+#         -DLV2_DESCRIPTION=name.ttl -DLV2_PRESETS=presets.ttl "-DPRESETS=a.fxp b.fxp"
+#         -DPRESETS_DIR=share/name/presets -DWORK_DIR=... -P check_install.cmake
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 
@@ -27,7 +29,7 @@ function(expect_no_file path)
 endfunction()
 
 function(expect_bundle dir)
-  foreach(file ${LV2_BINARY} manifest.ttl ${LV2_DESCRIPTION})
+  foreach(file ${LV2_BINARY} manifest.ttl ${LV2_DESCRIPTION} ${LV2_PRESETS})
     expect_file("${dir}/${LV2_BUNDLE}/${file}")
   endforeach()
 endfunction()
@@ -35,6 +37,10 @@ endfunction()
 install_into("${WORK_DIR}/usr-local")
 expect_file("${WORK_DIR}/usr-local/lib/vst/${LIBRARY}")
 expect_bundle("${WORK_DIR}/usr-local/lib/lv2")
+separate_arguments(PRESETS)
+foreach(file ${PRESETS})
+  expect_file("${WORK_DIR}/usr-local/${PRESETS_DIR}/${file}")
+endforeach()
 expect_no_file("${WORK_DIR}/usr-local/.vst/${LIBRARY}")
 expect_no_file("${WORK_DIR}/usr-local/.lv2")
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the zips that tools/make-release.sh made: each holds exactly its
-# library, README.txt and LICENSE in its top folder (and the Linux one its LV2
+# library, README.txt, LICENSE and the factory presets (the program files the
+# Linux build saved) in its top folder (and the Linux one its LV2
 # bundle, trimhost, its manual page and its completion), the libraries are not
 # empty and are built for their platform and architecture, the bundle
 # describes this version, trimhost is a stripped program that runs and says
@@ -127,10 +128,11 @@ for package in "${release_packages[@]}"; do
   zip=$dir/$name.zip
   # Nothing more can be checked in a zip that is missing or unreadable.
   check "$name.zip can be read" cmake -E tar tf "$zip" || continue
-  listed=$(printf '%s, ' "$library" README.txt LICENSE ${bundle:+"$bundle/"} "${tool_files[@]}")
+  listed=$(printf '%s, ' "$library" README.txt LICENSE ${bundle:+"$bundle/"} "${tool_files[@]}" \
+    "$presets_folder/")
   check "$name.zip holds exactly $name/ with ${listed%, }" \
     holds_exactly "$zip" "$name" "$library" README.txt LICENSE "${bundle_files[@]/#/$bundle/}" \
-    "${tool_files[@]}"
+    "${tool_files[@]}" "${preset_files[@]}"
 
   mkdir -p "$work/$target"
   (cd "$work/$target" && cmake -E tar xf "$zip")
@@ -150,6 +152,10 @@ for package in "${release_packages[@]}"; do
     check "$name: $bundle describes version $release_version" \
       grep -Fq "doap:revision \"$release_version\"" "$unpacked/$bundle/$lv2_description"
   fi
+  for i in "${!preset_files[@]}"; do
+    check "$name: ${preset_files[i]} is the one the Linux build saved" \
+      cmp "$unpacked/${preset_files[i]}" "${preset_sources[i]}"
+  done
   if [ -n "$tool" ]; then
     check "$name: $tool is $program_kind" "${program_check[@]}" "$unpacked/$tool"
     check "$name: $tool has no debug sections" has_no_debug_sections "$unpacked/$tool"

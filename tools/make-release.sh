@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the plugin library for each platform and architecture and packs each
-# with README.txt and LICENSE (and on Linux the LV2 bundle, and trimhost with
-# its manual page and bash completion) into a zip of its own in
-# build/release/, then the Windows installer for both DLLs
+# with README.txt, LICENSE and the factory presets (and on Linux the LV2
+# bundle, and trimhost with its manual page and bash completion) into a zip
+# of its own in build/release/, then the Windows installer for both DLLs
 # (tools/make-windows-installer.sh) and the Debian package
 # (tools/make-debian-package.sh), beside SHA256SUMS, the checksums of every
 # release file.
@@ -39,8 +39,12 @@ for package in "${release_packages[@]}"; do
     mkdir "$stage/$name/$bundle"
     cp "${bundle_files[@]/#/build/$preset/$bundle/}" "$stage/$name/$bundle/"
   fi
+  mkdir "$stage/$name/$presets_folder"
   for i in "${!tool_files[@]}"; do
     cp "${tool_sources[i]}" "$stage/$name/${tool_files[i]}"
+  done
+  for i in "${!preset_files[@]}"; do
+    cp "${preset_sources[i]}" "$stage/$name/${preset_files[i]}"
   done
   # The native build keeps debug information for the tests; users need none.
   find "$stage/$name" -name '*.so' -exec strip --strip-debug {} +

@@ -20,7 +20,8 @@ release_checksums=SHA256SUMS
 
 # One line per package: platform-arch, the preset that builds its library
 # and what the package ships beside it: "lv2", the LV2 bundle; "trimhost",
-# the command-line host with its manual page and bash completion.
+# the command-line host with its manual page and bash completion. Every package
+# ships the factory presets' program files in presets/.
 release_packages=(
   "linux-x86_64 linux lv2 trimhost"
   "windows-x86 win32"
@@ -33,8 +34,11 @@ release_packages=(
 # them, bundle (the LV2 bundle's folder in build/<preset>) and bundle_files
 # (what that folder holds), tool (the program, built in build/<preset>) and
 # tool_files and tool_sources (the program, its manual page and completion:
-# their names in the package and where each comes from). The names come from
-# the artefacts.env the preset's configuration wrote.
+# their names in the package and where each comes from), and preset_files and
+# preset_sources (the factory presets' program files likewise: a program file
+# is the same on every platform, so all come from the Linux build, whose
+# trimhost saves them). The names come from the artefacts.env the preset's
+# configuration wrote.
 read_release_package() {
   local extras
   read -r target preset extras <<<"$1"
@@ -44,19 +48,24 @@ read_release_package() {
   targets=(trimixer_plugin)
   library=$plugin_library
   bundle='' bundle_files=() tool='' tool_files=() tool_sources=()
+  preset_files=("${factory_presets[@]/#/$presets_folder/}")
+  preset_sources=("${factory_presets[@]/#/build/linux/presets/}")
   if [[ " $extras " == *" lv2 "* ]]; then
     targets+=(trimixer_lv2)
     bundle=$lv2_bundle
-    bundle_files=("$lv2_binary" manifest.ttl "$lv2_description")
+    bundle_files=("$lv2_binary" manifest.ttl "$lv2_description" "$lv2_presets")
   fi
   if [[ " $extras " == *" trimhost "* ]]; then
-    targets+=(trimhost)
+    targets+=(trimhost trimixer_presets)
     tool=$trimhost_program
     tool_files=("$tool" "$trimhost_man_page" "$trimhost_zip_completion")
     tool_sources=("build/$preset/trimhost/$tool" "trimhost/man/$trimhost_man_page"
       "trimhost/completion/$tool")
   fi
 }
+
+# The factory presets' folder in every package.
+presets_folder=presets
 
 # The Debian package is built for this architecture alone (debian/control).
 debian_architecture=amd64

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tests the Debian package that tools/make-release.sh made, as root: lintian
 # finds no error or warning; apt-get installs it; with no plugin path variable
-# set, Ardour and lv2ls find the plugin, trimhost finds it by name, the manual
+# set, Ardour and lv2ls find the plugin, the factory presets are in place
+# (in the LV2 bundle and /usr/share), trimhost finds it by name, the manual
 # page renders and bash-completion loads the completion; purging leaves
 # nothing of the package behind. Any earlier install of the package is purged
 # first, and this one at the end, whatever happens. Prints ok/FAIL lines and
@@ -92,6 +93,15 @@ nothing_left() {
   done <"$work/files"
   [ "${#left[@]}" -eq 0 ] || { printf '%s\n' "${left[@]}"; return 1; }
 }
+# installs_presets: the package holds the LV2 bundle's presets and the
+# factory presets' program files.
+installs_presets() {
+  local file
+  for file in "/usr/lib/lv2/$lv2_bundle/$lv2_presets" \
+    "${factory_presets[@]/#//usr/share/$artefact_stem/presets/}"; do
+    grep -qxF "$file" "$work/files" || { echo "no $file"; return 1; }
+  done
+}
 not_installed() { ! dpkg -s "$debian_name" >/dev/null 2>&1; }
 
 check "lintian: no error, no warning in ${deb##*/}" lintian --fail-on error,warning "$deb"
@@ -103,6 +113,7 @@ dpkg -L "$debian_name" >"$work/files"
 check "Ardour's scanner and listing find the VST 2.x plugin in its own folders" ardour_finds_vst
 check "Ardour lists the LV2 plugin $lv2_uri" ardour_finds_lv2
 check "lv2ls lists $lv2_uri" lv2ls_finds_lv2
+check "the factory presets are installed" installs_presets
 check "trimhost info $artefact_stem finds the plugin by name" trimhost_finds_plugin
 check "man trimhost renders, without warnings" man_renders
 check "bash-completion loads trimhost's completion" completion_loads

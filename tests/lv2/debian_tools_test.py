@@ -2,7 +2,8 @@
 """The LV2 bundle through Debian's LV2 tools, reached through an LV2_PATH folder
 that holds only a link to it, so that no installed copy can answer instead.
 
-  debian_tools_test.py validate BUNDLE DESCRIPTION      lv2_validate on manifest.ttl and DESCRIPTION
+  debian_tools_test.py validate BUNDLE DESCRIPTION PRESETS
+                                                        lv2_validate on manifest.ttl, DESCRIPTION, PRESETS
   debian_tools_test.py info BUNDLE EXPECTED             lv2info, ordered, against EXPECTED
   debian_tools_test.py render BUNDLE TRIMHOST PLUGIN    lv2apply against trimhost with the VST 2.x PLUGIN
 """
@@ -145,8 +146,8 @@ def render(lv2_env, work, trimhost, plugin):
     return failed == 0
 
 
-def validate(bundle, description):
-    files = ("manifest.ttl", description)
+def validate(bundle, description, presets):
+    files = ("manifest.ttl", description, presets)
     paths = [os.path.join(bundle, name) for name in files]
     for path in paths:
         if not os.path.isfile(path):
@@ -200,7 +201,7 @@ def info(lv2_path, expected_file):
 
 
 # What each mode takes after the bundle, and the tool it runs.
-MODES = {"validate": (1, "lv2_validate"), "info": (1, "lv2info"), "render": (2, "lv2apply")}
+MODES = {"validate": (2, "lv2_validate"), "info": (1, "lv2info"), "render": (2, "lv2apply")}
 SKIPPED = 77
 
 
@@ -219,7 +220,7 @@ def main():
         os.symlink(bundle, linked)
         ok = True
         if mode == "validate":
-            validate(linked, sys.argv[3])
+            validate(linked, *sys.argv[3:5])
         elif mode == "info":
             info(lv2_path, sys.argv[3])
         else:

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
+#include <lv2/presets/presets.h>
 #include <lv2/state/state.h>
 #include <lv2/units/units.h>
 #include <lv2/urid/urid.h>
@@ -22,8 +23,10 @@
 #include <utility>
 #include <vector>
 
+#include "downmixer_view.h"
 #include "effect/tovra_effect.h"
 #include "mix_expectations.h"
+#include "plugin_host/preset_file.h"
 #include "plugin_under_test.h"
 
 namespace {
@@ -399,6 +402,68 @@ TEST_F(Lv2EditionTest, DescribesEachControlAsTheEffectDefinesIt) {
     EXPECT_EQ(points, expectedPoints);
   }
   for (LilvNode* node : {controlPort, inputPort, unit}) lilv_node_free(node);
+}
+
+// The factory presets, each under its LV2 name and its program file's, with
+// the values both must set. The program file is in the folder
+// TRIMIXER_PRESETS_DIR names.
+const struct FactoryPreset {
+  const char* lv2Name;  // after the plugin's URI and "#"
+  const char* programFile;
+  const char* label;
+  Settings values;
+} kFactoryPresets[] = {
+    {"preset-unity",
+     "three-pairs-at-unity.fxp",
+     "Three pairs at unity",
+     {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f}},
+    {"preset-pair-1-only",
+     "pair-1-only.fxp",
+     "Pair 1 only",
+     {0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f}},
+    {"preset-stems-minus-6",
+     "stems-to-stereo-minus-6-db.fxp",
+     "Stems to stereo at -6 dB, busses passed through",
+     {-6.0f, -6.0f, -6.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f}},
+};
+
+// An LV2 preset sets the ports as a host restores it, and the program file of
+// the same name holds the VST 2.x edition's chunk of the same values: the two
+// sound alike, and the bundle holds no other preset.
+TEST_F(Lv2EditionTest, FactoryPresetsSetTheSameMixInBothEditions) {
+  const char* folder = std::getenv("TRIMIXER_PRESETS_DIR");
+  ASSERT_NE(folder, nullptr) << "TRIMIXER_PRESETS_DIR names no folder";
+  LilvNode* presetClass = lilv_new_uri(world_, LV2_PRESETS__Preset);
+  LilvNodes* presets = lilv_plugin_get_related(plugin_, presetClass);
+  EXPECT_EQ(lilv_nodes_size(presets), std::size(kFactoryPresets));
+  lilv_nodes_free(presets);
+  lilv_node_free(presetClass);
+  LilvNode* label = lilv_new_uri(world_, LILV_NS_RDFS "label");
+  for (const FactoryPreset& preset : kFactoryPresets) {
+    SCOPED_TRACE(preset.label);
+    const std::string uri = std::string(plugin_identity::kLv2Uri) + "#" + preset.lv2Name;
+    LilvNode* node = lilv_new_uri(world_, uri.c_str());
+    lilv_world_load_resource(world_, node);
+    LilvNode* name = lilv_world_get(world_, node, label, nullptr);
+    EXPECT_EQ(nodeText(name), preset.label);
+    lilv_node_free(name);
+    const StatePointer state{lilv_state_new_from_world(world_, &urids_.lv2Map, node),
+                             lilv_state_free};
+    lilv_node_free(node);
+    ASSERT_NE(state, nullptr) << "no preset " << uri;
+    Lv2Instance lv2(plugin_, urids_);
+    lilv_state_restore(state.get(), lv2.get(), Lv2Instance::setPortValue, &lv2, 0, nullptr);
+    EXPECT_EQ(lv2.controls(), preset.values);
+
+    const PresetFile program = readPresetFile(std::string(folder) + "/" + preset.programFile);
+    EXPECT_EQ(program.programName, cutToLimit(preset.label, kProgramNameLimit));
+    EXPECT_EQ(program.chunk, vstChunkOf(preset.values));
+    SwitchedOnInstance vst;
+    ASSERT_EQ(loadInto(vst.plugin, program.chunk),
+              static_cast<std::intptr_t>(program.chunk.size()));
+    expectVstSound(lv2.run(), vst.plugin);
+  }
+  lilv_node_free(label);
 }
 
 }  // namespace
