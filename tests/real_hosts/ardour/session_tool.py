@@ -5,49 +5,17 @@
   session_tool.py state-only SESSION.ardour           drop the plugin's parameter values, keep its state
   session_tool.py compare INPUT.wav EXPORT.wav DB1 DB2 DB3 MASTER_DB MUTES
 """
-import math
 import os
 import shutil
-import struct
 import sys
-import wave
 import xml.etree.ElementTree as ET
 
+# The mix expectation shared by the host tests; no bytecode cache in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from expected_mix import expected_outputs, read_wav, settings  # noqa: E402
+
 SUPERCLOCK_RATE = 282240000  # Ardour 7 positions are in these ticks per second
-
-
-def read_wav(path):
-    """Returns (rate, list of channels) for 16/24/32-bit PCM or 32-bit float WAV."""
-    with open(path, "rb") as f:
-        data = f.read()
-    pos, fmt, frames = 12, None, None
-    while pos + 8 <= len(data):
-        cid, size = data[pos:pos + 4], struct.unpack_from("<I", data, pos + 4)[0]
-        body = data[pos + 8:pos + 8 + size]
-        if cid == b"fmt ":
-            tag, chans, rate = struct.unpack_from("<HHI", body)
-            bits = struct.unpack_from("<H", body, 14)[0]
-            if tag == 0xFFFE:
-                tag = struct.unpack_from("<H", body, 24)[0]
-            fmt = (tag, chans, rate, bits)
-        elif cid == b"data":
-            frames = body
-        pos += 8 + size + (size & 1)
-    tag, chans, rate, bits = fmt
-    width = bits // 8
-    n = len(frames) // (width * chans)
-    if tag == 3 and bits == 32:
-        flat = struct.unpack("<%df" % (n * chans), frames[:n * chans * 4])
-    elif tag == 1 and bits in (16, 32):
-        code = "h" if bits == 16 else "i"
-        scale = float(1 << (bits - 1))
-        flat = [v / scale for v in struct.unpack("<%d%s" % (n * chans, code), frames[:n * chans * width])]
-    elif tag == 1 and bits == 24:
-        flat = [int.from_bytes(frames[i:i + 3], "little", signed=True) / 8388608.0
-                for i in range(0, n * chans * 3, 3)]
-    else:
-        raise SystemExit("unsupported WAV format %r in %s" % (fmt, path))
-    return rate, [list(flat[c::chans]) for c in range(chans)]
 
 
 def add_audio(session_file, track, wav):
@@ -146,17 +114,12 @@ def state_only(session_file):
 def compare(input_wav, export_wav, db1, db2, db3, master_db, mutes):
     _, ins = read_wav(input_wav)
     _, outs = read_wav(export_wav)
-    gains = [0.0 if m == "1" else 10 ** (float(d) / 20) for d, m in zip((db1, db2, db3), mutes)]
-    master = 10 ** (float(master_db) / 20)
     n = len(ins[0])
     if len(outs) < 2 or len(outs[0]) < n:
         print("export has %d channels of %d frames, want 2+ of %d" % (len(outs), len(outs[0]), n))
         return 1
-    worst = 0.0
-    for side in (0, 1):
-        for i in range(n):
-            want = master * sum(g * ins[2 * p + side][i] for p, g in enumerate(gains))
-            worst = max(worst, abs(outs[side][i] - want))
+    want = expected_outputs(ins, settings((db1, db2, db3), mutes, master_db))
+    worst = max(abs(outs[side][i] - want[side][i]) for side in (0, 1) for i in range(n))
     silent = max((abs(v) for ch in outs[2:] for v in ch[:n]), default=0.0)
     level = max(abs(v) for v in outs[0][:n])
     print("max error %.3g, peak out1 %.3g, peak outs 3-%d %.3g" % (worst, level, len(outs), silent))
