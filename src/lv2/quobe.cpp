@@ -125,7 +125,8 @@ void CQuobe::sendControlChanges() {
   for (std::size_t index = 0; index < controlPorts_.size(); ++index) {
     if (controlPorts_[index] == nullptr) continue;
     const float value = *controlPorts_[index];
-    // A port holding no number has not been moved anywhere.
+    // A port holding no number has not been moved anywhere. A value not yet
+    // sent (NaN, after a restore) never equals the port's.
     if (std::isnan(value) || value == sentControls_[index]) continue;
     sentControls_[index] = value;
     // Hosts may pass values outside the declared range (lv2apply takes any
@@ -172,5 +173,9 @@ LV2_State_Status CQuobe::restoreState(LV2_State_Retrieve_Function retrieve,
   // The runtime copies the bytes before it reads them; they stay the host's.
   if (callbacks_.setChunk != nullptr)
     callbacks_.setChunk(this, const_cast<void*>(data), static_cast<std::int32_t>(size), 0);
+  // The ports win: the control ports are the host's, and a host shows their
+  // values, so the next block applies each one again over what the chunk
+  // set. The chunk keeps all that no port carries.
+  std::fill(sentControls_.begin(), sentControls_.end(), std::numeric_limits<float>::quiet_NaN());
   return LV2_STATE_SUCCESS;
 }

@@ -83,9 +83,9 @@ class CQuobe {
   TimePosition time_;
   std::vector<ControlRange> controls_;
   std::vector<const float*> controlPorts_;
-  // The value each control port had when the runtime last heard of it. A
-  // host starts ports at their defaults, so a state restored before the first
-  // run is not overwritten by ports the host never moved.
+  // The value each control port had when the runtime last heard of it: the
+  // defaults, where a host starts its ports, until a port moves; none (NaN)
+  // after a state restore, so that the next run applies every port again.
   std::vector<float> sentControls_;
   std::vector<float*> inputs_;
   std::vector<float*> outputs_;
