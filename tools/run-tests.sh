@@ -8,7 +8,8 @@
 #   fuzz      the fuzz targets: their corpus and saved regressions, then fuzzing for a bounded time
 #   win32     the 32-bit Windows DLL, its tests under wine
 #   win64     the 64-bit Windows DLL, its tests under wine
-#   hosts     the plugin in real hosts: Ardour 7 and LMMS 1.2 (tools/run-host-tests.sh)
+#   hosts     the plugin in real hosts: Ardour 7, LMMS 1.2, ecasound 2.9 and MusE 4.1's
+#             plugin scanner (tools/run-host-tests.sh)
 #   release   the release packages: tools/make-release.sh, then tools/check-release.sh
 #             and the installer tests in tests/installers
 #   format    the layout of every tracked .cpp and .h file (tools/check-format.sh)
