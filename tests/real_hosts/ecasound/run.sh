@@ -16,34 +16,18 @@ source "$build/artefacts.env" || exit 1
 source "$here/../../../tools/checks.sh"
 mix="$here/../expected_mix.py"
 
-tmp=$(mktemp -d /tmp/trimixer-ecasound.XXXXXX)
-child=
-cleanup() {
-  [ -z "$child" ] || kill -- "-$child" 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-# ecasound reads its settings from HOME only, and sees no LV2 plugin but ours.
-export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_CACHE_HOME=$tmp/home/.cache LV2_PATH=$tmp/lv2
+# shellcheck source=tests/real_hosts/private_run.sh
+source "$here/../private_run.sh" ecasound
+# ecasound sees no LV2 plugin but ours.
+export LV2_PATH=$tmp/lv2
 # ecasound wraps what it prints at COLUMNS characters, inside words too.
 export COLUMNS=100000
-mkdir -p "$HOME" "$LV2_PATH"
+mkdir -p "$LV2_PATH"
 ln -s "$build/$lv2_bundle" "$LV2_PATH/"
 
-# run LOG COMMAND...: in a process group of its own, which cleanup ends on an
-# interrupt; the time limit only guards against a hang.
+# run LOG COMMAND...: guarded, with the end of its log shown when it fails.
 run() {
-  local log=$1 status
-  shift
-  (exec setsid timeout 60 "$@" >"$log" 2>&1) &
-  child=$!
-  wait "$child"
-  status=$?
-  child=
-  [ "$status" -eq 0 ] || tail -n 3 "$log"
-  return "$status"
+  guarded "$@" || { local status=$?; tail -n 3 "$1"; return "$status"; }
 }
 
 # ecasound reads controllers once per buffer, at its first frame: an envelope

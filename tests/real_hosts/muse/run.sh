@@ -17,18 +17,8 @@ source "$build/artefacts.env" || exit 1
 source "$here/../../../tools/checks.sh"
 library=$build/src/$plugin_library
 
-tmp=$(mktemp -d /tmp/trimixer-muse.XXXXXX)
-child=
-cleanup() {
-  [ -z "$child" ] || kill -- "-$child" 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_CACHE_HOME=$tmp/home/.cache \
-  XDG_DATA_HOME=$tmp/home/.local/share
-mkdir -p "$HOME"
+# shellcheck source=tests/real_hosts/private_run.sh
+source "$here/../private_run.sh" muse
 
 # same WANT GOT: they are equal; if not, both are shown.
 same() {
@@ -55,19 +45,14 @@ EOF
 # scan: the scanner's record of the library, in scan.xml. Type 16 is the
 # Linux VST kind; -p adds the ports. It writes only into a file that exists,
 # and exits 0 also when it cannot load the library: its record then has type
-# 32768 and nothing else. In a process group of its own, which cleanup ends on
-# an interrupt; the limit only guards against a hang.
+# 32768 and nothing else.
 scan() {
-  local status
   : >"$tmp/scan.xml"
-  (exec setsid timeout 60 /usr/bin/muse_plugin_scan -t 16 -f "$library" -o "$tmp/scan.xml" -p \
-    >"$tmp/scan.log" 2>&1) &
-  child=$!
-  wait "$child"
-  status=$?
-  child=
-  [ "$status" -eq 0 ] || { cat "$tmp/scan.log"; return "$status"; }
-  same 16 "$(recorded type)" || cat "$tmp/scan.log"
+  if ! guarded "$tmp/scan.log" /usr/bin/muse_plugin_scan -t 16 -f "$library" -o "$tmp/scan.xml" -p ||
+    ! same 16 "$(recorded type)"; then
+    cat "$tmp/scan.log"
+    return 1
+  fi
 }
 
 # trimhost_says FIELD: what trimhost info found in the library (--json).
