@@ -85,8 +85,9 @@ listed() {
 
 # The parameter names the VST 2.x edition gives trimhost, the same in both editions.
 trimhost_names() {
-  "$build/trimhost/trimhost" info "$build/src/$plugin_library" --json |
-    python3 -c 'import json, sys; print("\n".join(p["name"] for p in json.load(sys.stdin)["parameters"]))'
+  "$build/trimhost/trimhost" info "$build/src/$plugin_library" --json >"$tmp/info.json" &&
+    python3 -c 'import json, sys; print("\n".join(p["name"] for p in json.load(sys.stdin)["parameters"]))' \
+      <"$tmp/info.json"
 }
 
 # The listing's name, description, count and parameter names, each line that

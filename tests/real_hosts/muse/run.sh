@@ -55,13 +55,16 @@ scan() {
   fi
 }
 
-# trimhost_says FIELD: what trimhost info found in the library (--json).
+# trimhost_says FIELD: what trimhost info found in the library (--json); the
+# library is read once, and its errors shown.
+"$build/trimhost/trimhost" info "$library" --json >"$tmp/info.json"
 trimhost_says() {
-  "$build/trimhost/trimhost" info "$library" --json | python3 -c '
+  [ -s "$tmp/info.json" ] || return 1
+  python3 -c '
 import json, sys
-info = json.load(sys.stdin)
+info = json.load(open(sys.argv[2]))
 value = info[sys.argv[1]]
-print("\n".join(p["name"] for p in value) if sys.argv[1] == "parameters" else value)' "$1"
+print("\n".join(p["name"] for p in value) if sys.argv[1] == "parameters" else value)' "$1" "$tmp/info.json"
 }
 
 # The vendor version as MusE shows it: the number's three low bytes.
