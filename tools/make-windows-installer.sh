@@ -3,7 +3,8 @@
 # packaging/windows/installer.nsi with makensis. Every name comes from the
 # identity: the vendor, title and file names from the artefacts.env of the
 # win32 and win64 builds, the version from CMakeLists.txt, the copyright line
-# from LICENSE.
+# from LICENSE; the factory presets are the program files the Linux build
+# saved.
 #
 #   tools/make-windows-installer.sh
 #       build/release/<stem>-<version>-windows-setup.exe from the builds' DLLs
@@ -11,8 +12,8 @@
 #       a setup program of another version from other DLL files, as the tests
 #       make of an earlier release to install over
 #
-# The builds must be configured and their DLLs built (tools/make-release.sh
-# does both, then calls this script).
+# The builds must be configured and their DLLs built, and the linux build's
+# presets saved (tools/make-release.sh does both, then calls this script).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/release-packages.sh
@@ -44,6 +45,18 @@ else
   exit 2
 fi
 mkdir -p "$(dirname "$output")"
+# The presets' File and Delete lines, by name, so that the uninstaller removes
+# exactly the files installed.
+presets=$(mktemp)
+trap 'rm -f "$presets"' EXIT
+{
+  echo '!macro InstallPresets'
+  for file in "${factory_presets[@]}"; do echo "  File \"$(realpath "$presets_source/$file")\""; done
+  echo '!macroend'
+  echo '!macro RemovePresets FOLDER'
+  for file in "${factory_presets[@]}"; do echo "  Delete \"\${FOLDER}\\$file\""; done
+  echo '!macroend'
+} >"$presets"
 
 # The copyright line of the licence the zips ship.
 copyright=$(grep -m1 '^Copyright' LICENSE)
@@ -53,7 +66,7 @@ makensis -WX -V2 -INPUTCHARSET UTF8 \
   "-DVERSION=$version" "-DVERSION_QUAD=$(four_fields "$version")" \
   "-DPLUGIN64=$(realpath "$dll64")" "-DPLUGIN64_NAME=$(basename "$dll64")" \
   "-DPLUGIN32=$(realpath "$dll32")" "-DPLUGIN32_NAME=$(basename "$dll32")" \
-  "-DCOPYRIGHT=$copyright" "-DOUTFILE=$(realpath "$output")" \
+  "-DCOPYRIGHT=$copyright" "-DOUTFILE=$(realpath "$output")" "-DPRESETS=$presets" \
   packaging/windows/installer.nsi >&2
 # The one line on standard output: what was made, for tools/make-release.sh.
 echo "$output"

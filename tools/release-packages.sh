@@ -49,7 +49,7 @@ read_release_package() {
   library=$plugin_library
   bundle='' bundle_files=() tool='' tool_files=() tool_sources=()
   preset_files=("${factory_presets[@]/#/$presets_folder/}")
-  preset_sources=("${factory_presets[@]/#/build/linux/presets/}")
+  preset_sources=("${factory_presets[@]/#/$presets_source/}")
   if [[ " $extras " == *" lv2 "* ]]; then
     targets+=(trimixer_lv2)
     bundle=$lv2_bundle
@@ -64,8 +64,10 @@ read_release_package() {
   fi
 }
 
-# The factory presets' folder in every package.
+# The factory presets' folder in every package, and where the Linux build
+# saves them.
 presets_folder=presets
+presets_source=build/linux/presets
 
 # The Debian package is built for this architecture alone (debian/control).
 debian_architecture=amd64

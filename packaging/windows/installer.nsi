@@ -8,12 +8,15 @@
 ;   STEM               the artefacts' file stem, also the Uninstall key's name
 ;   VERSION            the version, and VERSION_QUAD the same in four fields
 ;   PLUGIN64, PLUGIN32 the DLLs to install, PLUGIN64_NAME and PLUGIN32_NAME their file names
+;   PRESETS            a file of two macros: InstallPresets, the File line of each
+;                      factory preset, and RemovePresets FOLDER, the Delete line of each
 ;   COPYRIGHT          the licence's copyright line
 ;   OUTFILE            the setup program to write
 ;
 ; Each DLL's folder is, in this order of preference: the folder a previous
 ; install used, the folder HKLM\SOFTWARE\VST\VSTPluginsPath names in the
 ; DLL's registry view, or Common Files\VST2 of its Program Files. The
+; factory presets go into Presets beside the uninstaller. The
 ; Uninstall key records the files installed, so that the uninstaller, and an
 ; install over an earlier version, remove exactly those.
 
@@ -31,6 +34,8 @@ ManifestDPIAware true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${STEM}"
 !define UNINSTALLER "uninstall.exe"
 !define VST2_KEY "SOFTWARE\VST"
+!define PRESETS_FOLDER "Presets"
+!include "${PRESETS}"
 
 Name "${TITLE} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -99,6 +104,8 @@ Var Folder32
     !insertmacro RemovePluginFile Plugin32
     ReadRegStr $0 HKLM "${UNINSTALL_KEY}" InstallLocation
     ${If} $0 != ""
+      !insertmacro RemovePresets "$0\${PRESETS_FOLDER}"
+      RMDir "$0\${PRESETS_FOLDER}"
       Delete "$0\${UNINSTALLER}"
       RMDir $0
     ${EndIf}
@@ -133,7 +140,9 @@ SectionEnd
   ${EndIf}
 !macroend
 
-Section "-Uninstaller and entry among the installed programs"
+Section "-Uninstaller, factory presets and entry among the installed programs"
+  SetOutPath "$INSTDIR\${PRESETS_FOLDER}"
+  !insertmacro InstallPresets
   SetOutPath $INSTDIR
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   StrCpy $R0 0

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Tests the Windows installer that tools/make-release.sh made, under wine,
 # each scenario in a prefix of its own in build/release-tests/windows-installer:
-# a silent install into a fresh 64-bit prefix (the DLLs, the Uninstall entry,
-# the host suite on the installed 32-bit DLL) and its silent uninstall; an
-# earlier version installed where VSTPluginsPath points, then this one over
-# it; a silent install on 32-bit Windows. Prints ok/FAIL lines and
+# a silent install into a fresh 64-bit prefix (the DLLs, the factory presets,
+# the Uninstall entry, the host suite on the installed 32-bit DLL) and its
+# silent uninstall; an earlier version installed where VSTPluginsPath points,
+# then this one over it; a silent install on 32-bit Windows. Prints ok/FAIL lines and
 # "windows-installer: N passed, M failed"; exits non-zero when a check fails.
 #
 #   tests/installers/windows_installer.sh
@@ -75,6 +75,12 @@ has_size_of() {
   [ $((${size:-0} * 1024)) -ge "$(cat "$@" | wc -c)" ] || { echo "size '$size'"; return 1; }
 }
 
+# presets_in FOLDER: each factory preset in FOLDER, as the Linux build saved it.
+presets_in() {
+  local file
+  for file in "${factory_presets[@]}"; do cmp "$presets_source/$file" "$1/$file" || return 1; done
+}
+
 # nothing_of_ours: no file in C: and no registry line names us.
 nothing_of_ours() {
   ! find "$drive" -iname "*$artefact_stem*" -o -iname "*$title*" | grep . &&
@@ -94,6 +100,8 @@ echo stranger >"$drive/$common32/other-plugin.dll"
 run_wine "$setup" /S
 check "$dll64 in Program Files\\Common Files\\VST2, as built" cmp "build/win64/src/$dll64" "$drive/$common64/$dll64"
 check "$dll32 in Program Files (x86)\\Common Files\\VST2, as built" cmp "build/win32/src/$dll32" "$drive/$common32/$dll32"
+check "the factory presets in Program Files\\$title\\Presets, as saved" \
+  presets_in "$drive/Program Files/$title/Presets"
 check "Uninstall entry: publisher $vendor" equals "$vendor" "$(entry Publisher)"
 check "Uninstall entry: version $release_version" equals "$release_version" "$(entry DisplayVersion)"
 check "Uninstall entry: size of both DLLs" has_size_of "build/win64/src/$dll64" "build/win32/src/$dll32"
