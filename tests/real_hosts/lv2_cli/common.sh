@@ -1,0 +1,58 @@
+# shellcheck shell=bash
+# Sourced by the jalv and lv2file drivers: the build's names, a private work
+# folder and home, an LV2 path holding only the build's bundle (and what the
+# test adds), a six-channel test file, and the mix check. Every process a
+# driver starts goes through start, in a process group of its own, so that
+# the exit trap ends it and all it started, by its id.
+#
+#   source common.sh BUILD_DIR NAME
+
+build=$(cd "${1:?usage: DRIVER BUILD_DIR}" && pwd)
+lv2_cli=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=cmake/artefacts.env.in
+source "$build/artefacts.env" || exit 1
+# shellcheck source=tools/checks.sh
+source "$lv2_cli/../../../tools/checks.sh"
+tool="/usr/bin/python3 $lv2_cli/lv2_tool.py"
+
+tmp=$(mktemp -d "/tmp/trimixer-$2.XXXXXX")
+started=()
+cleanup() {
+  local pid
+  for pid in "${started[@]}"; do
+    kill -- "-$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_CACHE_HOME=$tmp/home/.cache \
+  XDG_DATA_HOME=$tmp/home/.local/share XDG_RUNTIME_DIR=$tmp/home
+export LV2_PATH=$tmp/lv2
+mkdir -p "$HOME" "$LV2_PATH"
+ln -s "$build/$lv2_bundle" "$LV2_PATH/$lv2_bundle"
+
+# start COMMAND...: runs it in the background in a process group of its own;
+# its id in $!. Its input is the caller's (a background command's would be
+# /dev/null otherwise).
+start() {
+  setsid "$@" <&0 &
+  started+=("$!")
+}
+
+# A second of six channels, each its own tone, so that a pair swapped, summed
+# wrongly or passed to the wrong output shows.
+rate=48000
+"$build/trimhost/$trimhost_program" tone "$tmp/tone.wav" --channels 6 --seconds 1 --rate "$rate" >/dev/null ||
+  exit 1
+
+# expect_mix OUT.wav L1,L2,L3,M1,M2,M3,MASTER,BUSSES: every sample of OUT.wav
+# is the tone file mixed with these control values, in port order (the Ardour
+# test's expectation).
+expect_mix() {
+  local v
+  IFS=, read -ra v <<<"$2"
+  python3 "$lv2_cli/../ardour/session_tool.py" compare "$tmp/tone.wav" "$1" "${v[@]:0:3}" "${v[6]}" \
+    "${v[3]}${v[4]}${v[5]}" "$( ((v[7])) && echo pass || echo silent)"
+}

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Plays a six-channel file through the LV2 edition in jalv, on a JACK server
+# of the test's own (dummy driver, freewheel mode), and compares every sample
+# of the six outputs with the expected mix, and what jalv's console shows of
+# the controls with the values expected: settings on the command line, a
+# change in the console, a state folder, presets (the test's own and the
+# factory ones), and a state whose chunk disagrees with its port values.
+# A line per check, then "jalv: N passed, M failed".
+#
+#   tests/real_hosts/lv2_cli/jalv.sh BUILD_DIR
+set -uo pipefail
+# shellcheck source=tests/real_hosts/lv2_cli/common.sh
+source "$(dirname "$0")/common.sh" "${1:-}" jalv
+
+# The server's name is the test's own, so that parallel runs never meet;
+# every JACK client started here finds it through this variable.
+export JACK_DEFAULT_SERVER=trimixer-test-$$-$RANDOM
+start jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r "$rate" -p 256 >"$tmp/jackd.log" 2>&1
+if ! timeout 30 jack_wait -w >/dev/null 2>&1; then
+  echo "FAIL  the JACK server started ($(tail -3 "$tmp/jackd.log" | tr '\n' ' '))"
+  echo "jalv: 0 passed, 1 failed"
+  exit 1
+fi
+
+# The test's own preset, in a bundle on the LV2 path beside the plugin's, with
+# port values and a chunk that agree.
+presets=$LV2_PATH/trimixer-test-presets.lv2
+mkdir -p "$presets"
+own_preset="-6,0,-12,0,1,0,2,1"
+$tool state "$presets/own.ttl" "$lv2_uri" "$own_preset" "$own_preset"
+cat >"$presets/manifest.ttl" <<TTL
+@prefix lv2: <http://lv2plug.in/ns/lv2core#> .
+@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
+@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
+<own.ttl> a pset:Preset ; lv2:appliesTo <$lv2_uri> ; rdfs:seeAlso <own.ttl> .
+TTL
+# State folders as jalv and other lilv hosts save them; in the second, the
+# chunk says other than the ports, and the ports are what the user sees.
+state="0,0,-6,1,0,0,-2,0"
+mkdir -p "$tmp/state" "$tmp/disagree"
+$tool state "$tmp/state/state.ttl" "$lv2_uri" "$state" "$state"
+disagree="0,-6,0,0,0,1,-3,0"
+$tool state "$tmp/disagree/state.ttl" "$lv2_uri" "$disagree" "-12,0,0,1,0,0,3,1"
+
+# DESCRIPTION | jalv's options | console lines, ";" between | the control
+# values that must play and show, in port order (see docs/editions.md)
+cases=(
+  "settings on the command line (-c)|-c level_stereo_2=-6 -c mute_stereo_3=1 -c master_level=-3||0,-6,0,0,0,1,-3,0"
+  "a change in the console after -c|-c level_stereo_2=-6|master_level = -3;set 3 1|0,-6,0,1,0,0,-3,0"
+  "a state folder (-l)|-l $tmp/state||$state"
+  "the test's preset with ports and chunk, chosen in the console||preset file://$presets/own.ttl|$own_preset"
+  "the state's ports win over a chunk that disagrees|-l $tmp/disagree||$disagree"
+)
+
+# shown NAME: jalv's last listing of the controls as port values in port
+# order, from its console log.
+shown() {
+  awk '/^level_stereo_1 = / { n = 0 } / = / { v[n++] = $3 + 0 } END { for (i = 0; i < 8; i++) printf "%s%g", (i ? "," : ""), v[i] }' \
+    "$tmp/$1.log"
+}
+
+# run_case NAME OPTIONS CONSOLE: jalv with these options; the console lines,
+# then "controls", whose listing shows that jalv has taken them; then the tone
+# played through it into NAME.wav. Not inside a check: a check's command runs
+# in a subshell, and jalv must be started from this one to be ended on exit.
+run_case() {
+  local name=$1 line options lines
+  read -ra options <<<"$2"
+  rm -f "$tmp/console"
+  mkfifo "$tmp/console"
+  # Open for reading and writing, so that neither this nor jalv's opening waits.
+  exec 7<>"$tmp/console"
+  # Line-buffered, so that its console's answers reach the log as they come.
+  start stdbuf -oL jalv -x -n trimixer "${options[@]}" "$lv2_uri" <"$tmp/console" >"$tmp/$name.log" 2>&1
+  local jalv=$!
+  IFS=';' read -ra lines <<<"$3"
+  for line in "${lines[@]}" controls; do echo "$line" >&7; done
+  # jalv lists the controls once its plugin runs, and again for "controls"
+  # once it has read the lines before it. The count is a guard, not a measure.
+  for _ in $(seq 300); do
+    [ "$(grep -c 'busses_silent_after_mixer = ' "$tmp/$name.log")" -ge 2 ] && break
+    kill -0 "$jalv" 2>/dev/null || break
+    sleep 0.1
+  done
+  $tool play-record trimixer "$tmp/tone.wav" "$tmp/$name.wav" >>"$tmp/$name.log" 2>&1
+  echo $? >"$tmp/$name.status"
+  exec 7>&-
+  kill -- "-$jalv" 2>/dev/null
+  wait "$jalv" 2>/dev/null
+}
+
+# played NAME: the run went through; what jalv and the player said if not.
+played() {
+  [ "$(cat "$tmp/$1.status")" -eq 0 ] || { tail -3 "$tmp/$1.log"; return 1; }
+}
+
+# shows NAME VALUES: jalv's console showed the controls at these values.
+shows() {
+  local seen
+  seen=$(shown "$1")
+  [ "$seen" = "$(awk -F, '{ for (i = 1; i <= NF; i++) printf "%s%g", (i > 1 ? "," : ""), $i }' <<<"$2")" ] ||
+    { echo "jalv shows $seen, expected $2"; return 1; }
+}
+
+n=0
+for entry in "${cases[@]}"; do
+  IFS='|' read -r what options console values <<<"$entry"
+  n=$((n + 1))
+  run_case "case$n" "$options" "$console"
+  check "$what: jalv plays it" played "case$n" &&
+    check "$what: all six outputs are the mix" expect_mix "$tmp/case$n.wav" "$values"
+  check "$what: jalv's controls show it" shows "case$n" "$values"
+done
+
+checks_summary jalv
