@@ -6,6 +6,8 @@
                                                 "V0,V1,...,V7" in port order or "-" for none
   lv2_tool.py play-record CLIENT IN.wav OUT.wav [CYCLES]
                                                 IN.wav into JACK client CLIENT, its outputs to OUT.wav
+  lv2_tool.py shows LOG VALUES                  jalv's last listing of the controls in its console
+                                                log LOG shows VALUES ("V0,...,V7" in port order)
 
 play-record waits until CLIENT has its ports, connects them, lets CYCLES (default 2) process cycles
 pass first (so that a control change sent to the client just before is applied in one of
@@ -24,8 +26,10 @@ import time
 
 import jack
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "ardour"))
-from session_tool import read_wav  # noqa: E402  (the other host tests' reader)
+# The mix expectation shared by the host tests; no bytecode cache in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from expected_mix import read_wav  # noqa: E402
 
 PORT_WAIT_SECONDS = 30  # a guard against a client that never comes up, not a measure
 SYMBOLS = ["level_stereo_1", "level_stereo_2", "level_stereo_3", "mute_stereo_1",
@@ -73,6 +77,19 @@ def client_ports(probe, name, direction):
             return ports
         time.sleep(0.05)
     raise SystemExit("no %s ports of JACK client %s" % (direction, name))
+
+
+def shows(log, values):
+    shown = {}
+    with open(log, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            # Each listing follows the console's prompt, "> ", on the line of its first control.
+            symbol, _, value = line.lstrip("> ").partition(" = ")
+            if symbol in SYMBOLS:
+                shown[symbol] = float(value)
+    seen = [shown.get(symbol) for symbol in SYMBOLS]
+    if seen != [float(v) for v in values.split(",")]:
+        raise SystemExit("jalv shows %s, expected %s" % (seen, values))
 
 
 def play_record(name, in_wav, out_wav, cycles="2"):
@@ -137,7 +154,7 @@ def play_record(name, in_wav, out_wav, cycles="2"):
 
 
 if __name__ == "__main__":
-    commands = {"state": write_state, "play-record": play_record}
+    commands = {"state": write_state, "play-record": play_record, "shows": shows}
     if len(sys.argv) < 2 or sys.argv[1] not in commands:
         raise SystemExit(__doc__)
     commands[sys.argv[1]](*sys.argv[2:])
