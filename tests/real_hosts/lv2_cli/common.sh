@@ -42,6 +42,21 @@ start() {
   started+=("$!")
 }
 
+# add_preset FILE PORTS CHUNK LABEL: a preset (lv2_tool.py state) in a
+# bundle of the test's own on the LV2 path, as lilv hosts save user presets;
+# its URI is the file's, file://$presets/FILE.
+presets=$LV2_PATH/trimixer-test-presets.lv2
+add_preset() {
+  mkdir -p "$presets"
+  $tool state "$presets/$1" "$lv2_uri" "$2" "$3" "$4" || return 1
+  [ -f "$presets/manifest.ttl" ] || cat >"$presets/manifest.ttl" <<TTL
+@prefix lv2: <http://lv2plug.in/ns/lv2core#> .
+@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
+@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
+TTL
+  echo "<$1> a pset:Preset ; lv2:appliesTo <$lv2_uri> ; rdfs:seeAlso <$1> ." >>"$presets/manifest.ttl"
+}
+
 # A second of six channels, each its own tone, quiet enough that no mix of
 # them clips, and the expectation the other host tests hold hosts to.
 mix="/usr/bin/python3 $lv2_cli/../expected_mix.py"

@@ -22,18 +22,9 @@ if ! timeout 30 jack_wait -w >/dev/null 2>&1; then
   exit 1
 fi
 
-# The test's own preset, in a bundle on the LV2 path beside the plugin's, with
-# port values and a chunk that agree.
-presets=$LV2_PATH/trimixer-test-presets.lv2
-mkdir -p "$presets"
+# The test's own preset, with port values and a chunk that agree.
 own_preset="-6,0,-12,0,1,0,2,1"
-$tool state "$presets/own.ttl" "$lv2_uri" "$own_preset" "$own_preset"
-cat >"$presets/manifest.ttl" <<TTL
-@prefix lv2: <http://lv2plug.in/ns/lv2core#> .
-@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
-@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
-<own.ttl> a pset:Preset ; lv2:appliesTo <$lv2_uri> ; rdfs:seeAlso <own.ttl> .
-TTL
+add_preset own.ttl "$own_preset" "$own_preset" "Test preset with ports and chunk"
 # State folders as jalv and other lilv hosts save them; in the second, the
 # chunk says other than the ports, and the ports are what the user sees.
 state="0,0,-6,1,0,0,-2,0"

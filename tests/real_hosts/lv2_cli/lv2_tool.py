@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Writes the LV2 states the jalv and lv2file tests load, and plays a file through jalv.
 
-  lv2_tool.py state OUT.ttl URI PORTS CHUNK     a state or preset file: PORTS the port values,
+  lv2_tool.py state OUT.ttl URI PORTS CHUNK [LABEL]
+                                                a state or preset file: PORTS the port values,
                                                 CHUNK the values in the plugin's saved chunk, each
                                                 "V0,V1,...,V7" in port order or "-" for none
   lv2_tool.py play-record CLIENT IN.wav OUT.wav [CYCLES]
@@ -37,10 +38,10 @@ SYMBOLS = ["level_stereo_1", "level_stereo_2", "level_stereo_3", "mute_stereo_1"
 STATE_MARKER = -1000.0  # the saved chunk: this, then 64 control values in their own units
 
 
-def write_state(out, uri, ports, chunk):
+def write_state(out, uri, ports, chunk, label=None):
     """A state as lilv writes it (a folder's state.ttl, or a preset), with the chunk as
     base64 the way lilv keeps an atom:Chunk."""
-    props = []
+    props = ['rdfs:label "%s"' % label] if label else []
     if ports != "-":
         props += ['lv2:port [ lv2:symbol "%s" ; pset:value %s ]' % (sym, float(v))
                   for sym, v in zip(SYMBOLS, ports.split(","))]
@@ -52,6 +53,7 @@ def write_state(out, uri, ports, chunk):
     with open(out, "w") as f:
         f.write("@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
                 "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+                "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                 "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
                 "@prefix xsd: <http://www.w3.org/2001/XMLSchema#> .\n\n"
                 "<> a pset:Preset ;\n  lv2:appliesTo <%s> ;\n  %s .\n" % (uri, " ;\n  ".join(props)))
