@@ -8,7 +8,8 @@
 #           both mingw-w64 toolchains, wine (32-bit wine is an i386 package),
 #           other makers' plugins, the LV2 tools
 #   hosts   the real hosts: Ardour, LMMS with its wine-hosted VST server
-#           (i386 only), Audacity, jalv with a JACK server, ecasound,
+#           (i386 only), Audacity, jalv with a JACK server and Python's
+#           JACK client (to play into it), ecasound,
 #           lv2file, MusE (its plugin scanner), Xvfb, strace and gdb
 #   release what the release packages are made and checked with: NSIS for
 #           the Windows installer, debhelper and lintian for the Debian
@@ -35,7 +36,7 @@ tests_packages=(
 )
 hosts_packages=(
   ardour xvfb x11-utils strace gdb lmms:i386 lmms-vst-server:i386
-  audacity jalv jackd2 ecasound lv2file muse
+  audacity jalv jackd2 python3-jack-client ecasound lv2file muse
 )
 release_packages=(nsis debhelper lintian man-db bash-completion ardour)
 

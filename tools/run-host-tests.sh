@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
 # The plugin in real hosts: the Linux library and the LV2 bundle in Ardour 7
 # (headless, through its Lua interpreter), the 32-bit DLL in LMMS 1.2 under
-# wine (on a virtual display), the LV2 bundle in ecasound 2.9 and the Linux
-# library in MusE 4.1's plugin scanner. Builds what it needs (presets linux
+# wine (on a virtual display), the LV2 bundle in ecasound 2.9, jalv 1.6 (on
+# a JACK server of its own) and lv2file 0.95, and the Linux library in MusE
+# 4.1's plugin scanner. Builds what it needs (presets linux
 # and win32) unless it is there, runs each host's checks (a line per check),
 # and ends with "hosts: N passed, M failed". Every process a check starts is
 # ended by it.
 #
-#   tools/run-host-tests.sh [ardour|lmms|ecasound|muse ...]   # all by default
+#   tools/run-host-tests.sh [ardour|lmms|ecasound|jalv|lv2file|muse ...]   # all by default
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 # shellcheck source=tools/summary-line.sh
 . tools/summary-line.sh
 hosts=("$@")
-[ "${#hosts[@]}" -gt 0 ] || hosts=(ardour lmms ecasound muse)
+[ "${#hosts[@]}" -gt 0 ] || hosts=(ardour lmms ecasound jalv lv2file muse)
 # The win32 preset's toolchain and wine come with the tests profile.
 tools/install-build-deps.sh build tests hosts
 
@@ -47,11 +48,15 @@ for host in "${hosts[@]}"; do
       build linux trimixer_plugin trimixer_lv2 trimhost
       run_counted ecasound tests/real_hosts/ecasound/run.sh "$root/build/linux" || true
       ;;
+    jalv | lv2file)
+      build linux trimixer_lv2
+      run_counted "$host" "tests/real_hosts/lv2_cli/$host.sh" "$root/build/linux" || true
+      ;;
     muse)
       build linux trimixer_plugin trimhost
       run_counted muse tests/real_hosts/muse/run.sh "$root/build/linux" || true
       ;;
-    *) echo "run-host-tests: unknown host '$host'; choose from ardour, lmms, ecasound, muse" >&2; exit 2 ;;
+    *) echo "run-host-tests: unknown host '$host'; choose from ardour, lmms, ecasound, jalv, lv2file, muse" >&2; exit 2 ;;
   esac
 done
 

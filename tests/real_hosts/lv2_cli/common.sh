@@ -1,10 +1,8 @@
 # shellcheck shell=bash
 # Sourced by the jalv and lv2file drivers: the build's names, a private work
-# folder and home, an LV2 path holding only the build's bundle (and what the
-# test adds), a six-channel test file, and the mix check. Its python runs with
-# Debian's python3, the one with python3-jack-client. Every process a
-# driver starts goes through start, in a process group of its own, so that
-# the exit trap ends it and all it started, by its id.
+# folder and home (private_run.sh), an LV2 path holding only the build's
+# bundle and the test's presets, a six-channel test file, and the mix check.
+# Its python runs with Debian's python3, the one with python3-jack-client.
 #
 #   source common.sh BUILD_DIR NAME
 
@@ -16,30 +14,27 @@ source "$build/artefacts.env" || exit 1
 source "$lv2_cli/../../../tools/checks.sh"
 tool="/usr/bin/python3 $lv2_cli/lv2_tool.py"
 
-tmp=$(mktemp -d "/tmp/trimixer-$2.XXXXXX")
-started=()
-cleanup() {
-  local pid
-  for pid in "${started[@]}"; do
-    kill -- "-$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_CACHE_HOME=$tmp/home/.cache \
-  XDG_DATA_HOME=$tmp/home/.local/share XDG_RUNTIME_DIR=$tmp/home
+# shellcheck source=tests/real_hosts/private_run.sh
+source "$lv2_cli/../private_run.sh" "$2"
+export XDG_RUNTIME_DIR=$tmp/home
+# The hosts see no LV2 plugin but ours (and the test's presets).
 export LV2_PATH=$tmp/lv2
-mkdir -p "$HOME" "$LV2_PATH"
+mkdir -p "$LV2_PATH"
 ln -s "$build/$lv2_bundle" "$LV2_PATH/$lv2_bundle"
 
-# start COMMAND...: runs it in the background in a process group of its own;
-# its id in $!. Its input is the caller's (a background command's would be
-# /dev/null otherwise).
+# start COMMAND...: runs it in the background in a process group of its own,
+# ended with the test (private_run.sh); its id in $!. Its input is the
+# caller's (a background command's would be /dev/null otherwise).
 start() {
   setsid "$@" <&0 &
-  started+=("$!")
+  : >"$tmp/groups/$!"
+}
+
+# stop ID: ends what start started, and waits for it.
+stop() {
+  kill -- "-$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+  rm -f "$tmp/groups/$1"
 }
 
 # add_preset FILE PORTS CHUNK LABEL: a preset (lv2_tool.py state) in a

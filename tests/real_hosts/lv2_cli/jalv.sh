@@ -16,6 +16,7 @@ source "$(dirname "$0")/common.sh" "${1:-}" jalv
 # every JACK client started here finds it through this variable.
 export JACK_DEFAULT_SERVER=trimixer-test-$$-$RANDOM
 start jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r "$rate" -p 256 >"$tmp/jackd.log" 2>&1
+jackd=$!
 if ! timeout 30 jack_wait -w >/dev/null 2>&1; then
   echo "FAIL  the JACK server started ($(tail -3 "$tmp/jackd.log" | tr '\n' ' '))"
   echo "jalv: 0 passed, 1 failed"
@@ -75,8 +76,7 @@ run_case() {
   $tool play-record trimixer "$tmp/tone.wav" "$tmp/$name.wav" >>"$tmp/$name.log" 2>&1
   echo $? >"$tmp/$name.status"
   exec 7>&-
-  kill -- "-$jalv" 2>/dev/null
-  wait "$jalv" 2>/dev/null
+  stop "$jalv"
 }
 
 # played NAME: the run went through; what jalv and the player said if not.
@@ -94,4 +94,7 @@ for entry in "${cases[@]}"; do
   check "$what: jalv's controls show it" $tool shows "$tmp/case$n.log" "$values"
 done
 
+# Ended here, and waited for, so that it is gone with its files before the
+# work folder is removed.
+stop "$jackd"
 checks_summary jalv

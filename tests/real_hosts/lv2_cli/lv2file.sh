@@ -30,7 +30,8 @@ cases=(
 mixes() {
   local options
   IFS=';' read -ra options <<<"$2"
-  lv2file -i "$tmp/tone.wav" -o "$tmp/$1.wav" --ignore-clipping "${options[@]}" "$lv2_uri"
+  guarded "$tmp/$1.log" lv2file -i "$tmp/tone.wav" -o "$tmp/$1.wav" --ignore-clipping "${options[@]}" \
+    "$lv2_uri" || { local status=$?; tail -n 3 "$tmp/$1.log"; return "$status"; }
 }
 
 n=0
