@@ -2,7 +2,6 @@
 # Sourced by the jalv and lv2file drivers: the build's names, a private work
 # folder and home (private_run.sh), an LV2 path holding only the build's
 # bundle and the test's presets, a six-channel test file, and the mix check.
-# Its python runs with Debian's python3, the one with python3-jack-client.
 #
 #   source common.sh BUILD_DIR NAME
 
@@ -12,7 +11,9 @@ lv2_cli=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$build/artefacts.env" || exit 1
 # shellcheck source=tools/checks.sh
 source "$lv2_cli/../../../tools/checks.sh"
-tool="/usr/bin/python3 $lv2_cli/lv2_tool.py"
+# The python parts run with Debian's python3, the one with python3-jack-client.
+lv2_tool() { /usr/bin/python3 "$lv2_cli/lv2_tool.py" "$@"; }
+expected_mix() { /usr/bin/python3 "$lv2_cli/../expected_mix.py" "$@"; }
 
 # shellcheck source=tests/real_hosts/private_run.sh
 source "$lv2_cli/../private_run.sh" "$2"
@@ -37,13 +38,13 @@ stop() {
   rm -f "$tmp/groups/$1"
 }
 
-# add_preset FILE PORTS CHUNK LABEL: a preset (lv2_tool.py state) in a
+# add_preset FILE PORTS CHUNK LABEL: a preset (lv2_tool state) in a
 # bundle of the test's own on the LV2 path, as lilv hosts save user presets;
 # its URI is the file's, file://$presets/FILE.
 presets=$LV2_PATH/trimixer-test-presets.lv2
 add_preset() {
   mkdir -p "$presets"
-  $tool state "$presets/$1" "$lv2_uri" "$2" "$3" "$4" || return 1
+  lv2_tool state "$presets/$1" "$lv2_uri" "$2" "$3" "$4" || return 1
   [ -f "$presets/manifest.ttl" ] || cat >"$presets/manifest.ttl" <<TTL
 @prefix lv2: <http://lv2plug.in/ns/lv2core#> .
 @prefix pset: <http://lv2plug.in/ns/ext/presets#> .
@@ -54,12 +55,11 @@ TTL
 
 # A second of six channels, each its own tone, quiet enough that no mix of
 # them clips, and the expectation the other host tests hold hosts to.
-mix="/usr/bin/python3 $lv2_cli/../expected_mix.py"
 rate=48000
-$mix tone "$tmp/tone.wav" 1 "$rate" || exit 1
+expected_mix tone "$tmp/tone.wav" 1 "$rate" || exit 1
 
-# expect_mix OUT.wav L1,L2,L3,M1,M2,M3,MASTER,BUSSES: every sample of the six
+# outputs_are_mix OUT.wav L1,L2,L3,M1,M2,M3,MASTER,BUSSES: every sample of the six
 # outputs in OUT.wav is the tone's mix with these control values, in port order.
-expect_mix() {
-  $mix compare "$tmp/tone.wav" "$@"
+outputs_are_mix() {
+  expected_mix compare "$tmp/tone.wav" "$@"
 }

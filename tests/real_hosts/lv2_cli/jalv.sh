@@ -30,9 +30,9 @@ add_preset own.ttl "$own_preset" "$own_preset" "Test preset with ports and chunk
 # chunk says other than the ports, and the ports are what the user sees.
 state="0,0,-6,1,0,0,-2,0"
 mkdir -p "$tmp/state" "$tmp/disagree"
-$tool state "$tmp/state/state.ttl" "$lv2_uri" "$state" "$state"
+lv2_tool state "$tmp/state/state.ttl" "$lv2_uri" "$state" "$state"
 disagree="0,-6,0,0,0,1,-3,0"
-$tool state "$tmp/disagree/state.ttl" "$lv2_uri" "$disagree" "-12,0,0,1,0,0,3,1"
+lv2_tool state "$tmp/disagree/state.ttl" "$lv2_uri" "$disagree" "-12,0,0,1,0,0,3,1"
 
 # DESCRIPTION | jalv's options | console lines, ";" between | the control
 # values that must play and show, in port order (see docs/editions.md). jalv
@@ -73,7 +73,7 @@ run_case() {
     kill -0 "$jalv" 2>/dev/null || break
     sleep 0.1
   done
-  $tool play-record trimixer "$tmp/tone.wav" "$tmp/$name.wav" >>"$tmp/$name.log" 2>&1
+  lv2_tool play-record trimixer "$tmp/tone.wav" "$tmp/$name.wav" >>"$tmp/$name.log" 2>&1
   echo $? >"$tmp/$name.status"
   exec 7>&-
   stop "$jalv"
@@ -90,8 +90,8 @@ for entry in "${cases[@]}"; do
   n=$((n + 1))
   run_case "case$n" "$options" "$console"
   check "$what: jalv plays it" played "case$n" &&
-    check "$what: all six outputs are the mix" expect_mix "$tmp/case$n.wav" "$values"
-  check "$what: jalv's controls show it" $tool shows "$tmp/case$n.log" "$values"
+    check "$what: all six outputs are the mix" outputs_are_mix "$tmp/case$n.wav" "$values"
+  check "$what: jalv's controls show it" lv2_tool shows "$tmp/case$n.log" "$values"
 done
 
 # Ended here, and waited for, so that it is gone with its files before the
