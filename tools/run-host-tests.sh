@@ -3,19 +3,20 @@
 # (headless, through its Lua interpreter), the 32-bit DLL in LMMS 1.2 under
 # wine (on a virtual display), the LV2 bundle in ecasound 2.9, jalv 1.6 (on
 # a JACK server of its own) and lv2file 0.95, and the Linux library in MusE
-# 4.1's plugin scanner. Builds what it needs (presets linux
-# and win32) unless it is there, runs each host's checks (a line per check),
-# and ends with "hosts: N passed, M failed". Every process a check starts is
+# 4.1's plugin scanner, and both Linux editions in Audacity 3.2 (on a virtual
+# display, through its script pipe). Builds what it needs (presets linux and
+# win32) unless it is there, runs each host's checks (a line per check), and
+# ends with "hosts: N passed, M failed". Every process a check starts is
 # ended by it.
 #
-#   tools/run-host-tests.sh [ardour|lmms|ecasound|jalv|lv2file|muse ...]   # all by default
+#   tools/run-host-tests.sh [ardour|lmms|ecasound|jalv|lv2file|muse|audacity ...]   # all by default
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 # shellcheck source=tools/summary-line.sh
 . tools/summary-line.sh
 hosts=("$@")
-[ "${#hosts[@]}" -gt 0 ] || hosts=(ardour lmms ecasound jalv lv2file muse)
+[ "${#hosts[@]}" -gt 0 ] || hosts=(ardour lmms ecasound jalv lv2file muse audacity)
 # The win32 preset's toolchain and wine come with the tests profile.
 tools/install-build-deps.sh build tests hosts
 
@@ -56,7 +57,11 @@ for host in "${hosts[@]}"; do
       build linux trimixer_plugin trimhost
       run_counted muse tests/real_hosts/muse/run.sh "$root/build/linux" || true
       ;;
-    *) echo "run-host-tests: unknown host '$host'; choose from ardour, lmms, ecasound, jalv, lv2file, muse" >&2; exit 2 ;;
+    audacity)
+      build linux trimixer_plugin trimixer_lv2
+      run_counted audacity tests/real_hosts/audacity/run.sh "$root/build/linux" || true
+      ;;
+    *) echo "run-host-tests: unknown host '$host'; choose from ardour, lmms, ecasound, jalv, lv2file, muse, audacity" >&2; exit 2 ;;
   esac
 done
 
