@@ -18,7 +18,6 @@ root=$(cd "$here/../../.." && pwd)
 source "$build/artefacts.env" || exit 1
 # shellcheck source=tools/checks.sh
 source "$root/tools/checks.sh"
-tool="python3 $here/audacity_tool.py"
 wav="python3 $here/../lmms/lmms_check.py"
 
 # Each case: its name, how the setting reaches Audacity (current: the saved
@@ -32,37 +31,9 @@ cases=(
   "user preset, pair 1 muted|user:Pair 1 muted|vst lv2|-6,0,0,1,0,0,3,0"
 )
 
-work=$(mktemp -d /tmp/trimixer-audacity.XXXXXX)
-audacity_pid=
-xvfb_pid=
-session_pid=
-# stop_audacity: ends Audacity's whole process group, at once if asked nicely fails.
-stop_audacity() {
-  [ -n "$audacity_pid" ] || return 0
-  kill -TERM -- "-$audacity_pid" 2>/dev/null
-  for _ in $(seq 50); do kill -0 "$audacity_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -KILL -- "-$audacity_pid" 2>/dev/null
-  wait "$audacity_pid" 2>/dev/null
-  audacity_pid=
-}
-cleanup() {
-  [ -z "$session_pid" ] || kill "$session_pid" 2>/dev/null
-  stop_audacity
-  [ -z "$xvfb_pid" ] || { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+# shellcheck source=tests/real_hosts/audacity/audacity.sh
+source "$here/audacity.sh"
 
-# pipe_users: the processes that hold this user's Audacity script pipes open.
-pipe_users() {
-  local fd
-  for fd in /proc/[0-9]*/fd/*; do
-    case $(readlink "$fd" 2>/dev/null) in
-      /tmp/audacity_script_pipe.*."$(id -u)") fd=${fd#/proc/}; echo "${fd%%/*}" ;;
-    esac
-  done | sort -u
-}
 others=$(pipe_users)
 if [ -n "$others" ]; then
   check "no other scripted Audacity runs (its script pipes have fixed names)" \
@@ -70,71 +41,21 @@ if [ -n "$others" ]; then
   checks_summary audacity
   exit
 fi
+audacity_setup "$build" || exit 1
 
-# Audacity's settings, plugin registry and temporary projects stay in here.
-# Audacity adds the system LV2 folders to LV2_PATH, and a folder "lv2" in its
-# working directory too (lilv crashes on a relative bundle path there).
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
-export XDG_CACHE_HOME=$work/home/.cache XDG_RUNTIME_DIR=$work/home
-export VST_PATH=$work/plugins/vst LV2_PATH=$work/plugins/lv2
-config=$XDG_CONFIG_HOME/audacity
-mkdir -p "$config" "$work/temp" "$VST_PATH" "$LV2_PATH"
-ln -s "$build/src/$plugin_library" "$VST_PATH/"
-ln -s "$build/$lv2_bundle" "$LV2_PATH/"
-cd "$HOME" || exit 1
-
-# Xvfb picks a free display and writes its number when it is ready.
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do grep -qx '[0-9]\+' "$work/display" 2>/dev/null && break; sleep 0.1; done
-export DISPLAY=:$(head -1 "$work/display")
-
-# start_audacity: a fresh audacity.cfg each time, so that no project of an
-# earlier start asks to be recovered.
-start_audacity() {
-  $tool config "$config" "$work/temp" || return 1
-  setsid audacity >>"$work/audacity.log" 2>&1 &
-  audacity_pid=$!
+# reported STATUS TEXT: a check's outcome worked out beforehand, for steps that
+# start processes and so must not run in a check's subshell.
+reported() {
+  echo "$2"
+  return "$1"
 }
+register >"$work/why"
+check "Audacity registers both editions on its first start" reported $? "$(cat "$work/why")"
 
-# main_window: waits for Audacity's project window. Commands sent before it
-# is there are read by the script module but never answered.
-main_window() {
-  local windows
-  for _ in $(seq 300); do
-    windows=$(xwininfo -root -tree 2>/dev/null)
-    [[ $windows == *'"Audacity": ('* ]] && return 0
-    sleep 0.1
-  done
-  echo "none within 30 s"
-  return 1
-}
-
-# registered: both editions are in Audacity's plugin registry, named as built.
-registered() {
-  local registry
-  registry=$(cat "$config/pluginregistry.cfg" 2>/dev/null)
-  grep -qxF "Name=$effect_name_shown" <<<"$registry" && grep -qxF "Path=$lv2_uri" <<<"$registry"
-}
-wait_registered() {
-  for _ in $(seq 300); do registered && return 0; sleep 0.1; done
-  echo "the registry lists $(grep -c '^Path=' "$config/pluginregistry.cfg" 2>/dev/null) plugins, not both editions"
-  return 1
-}
-
-# The first start with new plugins only registers them; its pipe never answers.
-start_audacity
-check "Audacity registers both editions on its first start" wait_registered
-stop_audacity
 # registry_entry KEY=VALUE: the name, vendor and version of the registry's entry with that line.
 registry_entry() {
   awk -v want="$1" 'BEGIN {RS = "\n\\["; FS = "\n"} index($0 "\n", "\n" want "\n") {
     for (i = 1; i <= NF; i++) if ($i ~ /^(Name|Vendor|Version)=/) printf "%s ", $i }' "$config/pluginregistry.cfg"
-}
-# reported STATUS TEXT: a check's outcome worked out beforehand.
-reported() {
-  echo "$2"
-  return "$1"
 }
 for key in "Name=$effect_name_shown" "Path=$lv2_uri"; do
   entry=$(registry_entry "$key")
@@ -150,35 +71,12 @@ for row in "${cases[@]}"; do
     user:*) settings+=("${how#user:}=$values") ;;
   esac
 done
-$tool settings "$config/pluginsettings.cfg" "$effect_name_shown" "$effect_name" "$vendor" "${settings[@]}"
+$audacity_tool settings "$config/pluginsettings.cfg" "$effect_name_shown" "$effect_name" "$vendor" "${settings[@]}"
 $wav tone "$work/tone.wav"
 
 start_audacity
 check "Audacity's main window opens" main_window
-# One session talks to Audacity for the whole start; its ends are copied to
-# plain descriptors, which subshells (a check's command) inherit.
-coproc session { exec python3 "$here/audacity_tool.py" session; }
-session_pid=$session_PID
-exec 5>&"${session[1]}" 6<&"${session[0]}"
-
-# ask COMMAND: sends one command; its answer's lines go to $work/answer.
-# Fails, with why, unless Audacity answered OK.
-ask() {
-  local line
-  : >"$work/answer"
-  echo "$1" >&5 || return 1
-  # The session's own time limit ends each wait first; this one is a guard.
-  while IFS= read -r -t 60 -u 6 line; do
-    case $line in
-      =OK) return 0 ;;
-      =*) echo "${line#=}"; return 1 ;;
-    esac
-    echo "$line" >>"$work/answer"
-  done
-  echo "the session ended or stopped answering"
-  return 1
-}
-
+open_session
 # Audacity names an effect's script command after the effect's name.
 check "the script pipe answers" ask "GetInfo: Type=Commands Format=Brief"
 declare -A command
@@ -192,15 +90,13 @@ done
 
 # apply EDITION HOW OUT: the plugin over the whole imported file, exported to OUT.
 apply() {
-  local choice= step why
+  local choice=
   case $2 in
     user:*) choice=" Use_Preset=\"User Preset:${2#user:}\"" ;;
     factory:*) choice=" Use_Preset=\"Factory Preset:${2#factory:}\"" ;;
   esac
-  for step in "Import2: Filename=$work/tone.wav" "SelectAll:" "${command[$1]}:$choice" \
-    "Export2: Filename=$3 NumChannels=2" "RemoveTracks:"; do
-    why=$(ask "$step") || { echo "$step: $why"; return 1; }
-  done
+  ask "Import2: Filename=$work/tone.wav" "SelectAll:" "${command[$1]}:$choice" \
+    "Export2: Filename=$3 NumChannels=2" "RemoveTracks:"
 }
 
 # expected_mix OUT VALUES: pair 1 at its level times the master, or silence.
