@@ -10,7 +10,8 @@
 #   hosts   the real hosts: Ardour, LMMS with its wine-hosted VST server
 #           (i386 only), Audacity, jalv with a JACK server and Python's
 #           JACK client (to play into it), ecasound,
-#           lv2file, MusE (its plugin scanner), Xvfb, strace and gdb
+#           lv2file, MusE (its plugin scanner), Xvfb, strace and gdb,
+#           ImageMagick and xdotool for the screenshots
 #   release what the release packages are made and checked with: NSIS for
 #           the Windows installer, debhelper and lintian for the Debian
 #           package, man to read the manual page, bash-completion to load its
@@ -36,7 +37,7 @@ tests_packages=(
 )
 hosts_packages=(
   ardour xvfb x11-utils strace gdb lmms:i386 lmms-vst-server:i386
-  audacity jalv jackd2 python3-jack-client ecasound lv2file muse
+  audacity jalv jackd2 python3-jack-client ecasound lv2file muse imagemagick xdotool
 )
 release_packages=(nsis debhelper lintian man-db bash-completion ardour)
 
