@@ -14,20 +14,27 @@ audacity_pid=
 xvfb_pid=
 session_pid=
 
-# stop_audacity: ends Audacity's whole process group, at once if asked nicely fails.
+# stop_audacity: ends the session and Audacity's whole process group, at once
+# if asked nicely fails. Each step may find its process gone, under errexit too.
 stop_audacity() {
-  [ -z "$session_pid" ] || { kill "$session_pid" 2>/dev/null; wait "$session_pid" 2>/dev/null; }
-  session_pid=
+  if [ -n "$session_pid" ]; then
+    kill "$session_pid" 2>/dev/null || :
+    wait "$session_pid" 2>/dev/null || :
+    session_pid=
+  fi
   [ -n "$audacity_pid" ] || return 0
-  kill -TERM -- "-$audacity_pid" 2>/dev/null
+  kill -TERM -- "-$audacity_pid" 2>/dev/null || :
   for _ in $(seq 50); do kill -0 "$audacity_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -KILL -- "-$audacity_pid" 2>/dev/null
-  wait "$audacity_pid" 2>/dev/null
+  kill -KILL -- "-$audacity_pid" 2>/dev/null || :
+  wait "$audacity_pid" 2>/dev/null || :
   audacity_pid=
 }
 audacity_cleanup() {
   stop_audacity
-  [ -z "$xvfb_pid" ] || { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || :
+    wait "$xvfb_pid" 2>/dev/null || :
+  fi
   cd / && rm -rf "$work"
 }
 trap audacity_cleanup EXIT
@@ -78,7 +85,7 @@ start_audacity() {
 main_window() {
   local windows
   for _ in $(seq 300); do
-    windows=$(xwininfo -root -tree 2>/dev/null)
+    windows=$(xwininfo -root -tree 2>/dev/null || :)
     [[ $windows == *'"Audacity": ('* ]] && return 0
     sleep 0.1
   done
@@ -92,7 +99,7 @@ register() {
   local registry
   start_audacity || return 1
   for _ in $(seq 300); do
-    registry=$(cat "$config/pluginregistry.cfg" 2>/dev/null)
+    registry=$(cat "$config/pluginregistry.cfg" 2>/dev/null || :)
     if grep -qxF "Name=$effect_name_shown" <<<"$registry" && grep -qxF "Path=$lv2_uri" <<<"$registry"; then
       stop_audacity
       return 0
