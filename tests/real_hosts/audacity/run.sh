@@ -22,10 +22,11 @@ wav="python3 $here/../lmms/lmms_check.py"
 
 # Each case: its name, how the setting reaches Audacity (current: the saved
 # setting the effect starts with; user:NAME or factory:NAME, a preset chosen in
-# the script command; Audacity plays the current setting for a name it does not
-# know, and offers the VST 2.x edition no factory presets), the editions, and the eight parameters: levels 1-3 (dB),
-# mutes 1-3, master level (dB), busses silent. Only pair 1 is heard: Audacity's
-# tracks are stereo, so they feed inputs 1-2 and keep outputs 1-2.
+# the script command; for a name it does not know Audacity plays the current
+# setting, and it offers the VST 2.x edition no factory presets), the
+# editions, and the eight parameters: levels 1-3 (whole dB), mutes 1-3, master
+# level (whole dB), busses. Only pair 1 is heard: Audacity's tracks are
+# stereo, so they feed inputs 1-2 and keep outputs 1-2.
 cases=(
   "saved setting|current|vst lv2|-6,0,0,0,0,0,3,0"
   "user preset|user:Pair 1 down|vst lv2|-9,0,0,0,0,0,-3,0"
