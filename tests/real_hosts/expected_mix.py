@@ -6,7 +6,8 @@ where a host's output differs.
   expected_mix.py tone OUT [SECONDS [RATE]]   six channels, a sine each, quiet enough that
                                               no mix of them reaches 1 (hosts that clamp)
   expected_mix.py compare IN OUT SETTINGS [FRAME SETTINGS]...
-      every sample of OUT equals the plugin's outputs for IN: SETTINGS from frame 0, and
+      every sample of OUT equals the plugin's outputs for IN (six channels, or two: inputs
+      and outputs 1-2 of a stereo host): SETTINGS from frame 0, and
       each later SETTINGS from its FRAME on. SETTINGS are the eight parameters in order,
       in their own units, as in "-6,0,0,0,0,1,-3,0": levels 1-3 (dB), mutes 1-3, master
       (dB), busses (0 silent, 1 passed through). Exits 1 when a sample differs.
@@ -100,15 +101,17 @@ def compare(input_wav, output_wav, segments):
     """segments: [(first frame, settings text)], in order, the first at frame 0."""
     _, ins = read_wav(input_wav)
     _, outs = read_wav(output_wav)
-    n = len(ins[0])
-    if len(outs) != 6 or len(outs[0]) != n:
-        print("output has %d channels of %d frames, want 6 of %d" % (len(outs), len(outs[0]), n))
+    n, channels = len(ins[0]), len(ins)
+    if channels not in (2, 6) or len(outs) != channels or len(outs[0]) != n:
+        print("output has %d channels of %d frames, want %d of %d" % (len(outs), len(outs[0]), channels, n))
         return 1
+    # A stereo host feeds inputs 1-2 only, the others silent, and keeps outputs 1-2.
+    ins += [[0.0] * n for _ in range(6 - channels)]
     worst, where = 0.0, ""
     bounds = [f for f, _ in segments[1:]] + [n]
     for (first, text), last in zip(segments, bounds):
         want = expected_outputs(ins, parse_settings(text), first, last)
-        for c in range(6):
+        for c in range(channels):
             for i, v in enumerate(want[c]):
                 if abs(outs[c][first + i] - v) > worst:
                     worst, where = abs(outs[c][first + i] - v), " at output %d frame %d" % (c + 1, first + i)

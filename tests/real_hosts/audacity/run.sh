@@ -19,13 +19,14 @@ source "$build/artefacts.env" || exit 1
 # shellcheck source=tools/checks.sh
 source "$root/tools/checks.sh"
 wav="python3 $here/../lmms/lmms_check.py"
+mix="python3 $here/../expected_mix.py"
 
 # Each case: its name, how the setting reaches Audacity (current: the saved
 # setting the effect starts with; user:NAME or factory:NAME, a preset chosen in
 # the script command; for a name it does not know Audacity plays the current
 # setting, and it offers the VST 2.x edition no factory presets), the
-# editions, and the eight parameters: levels 1-3 (whole dB), mutes 1-3, master
-# level (whole dB), busses. Only pair 1 is heard: Audacity's tracks are
+# editions, and the eight parameters: levels 1-3 (dB), mutes 1-3, master level
+# (dB), busses. Only pair 1 is heard: Audacity's tracks are
 # stereo, so they feed inputs 1-2 and keep outputs 1-2.
 cases=(
   "saved setting|current|vst lv2|-6,0,0,0,0,0,3,0"
@@ -102,17 +103,6 @@ apply() {
     "Export2: Filename=$3 NumChannels=2" "RemoveTracks:"
 }
 
-# expected_mix OUT VALUES: pair 1 at its level times the master, or silence.
-expected_mix() {
-  local v
-  IFS=, read -ra v <<<"$2"
-  if [ "${v[3]}" = 1 ]; then
-    $wav silent "$1" 1e-6
-  else
-    $wav scaled "$1" "$work/tone.wav" "$((v[0] + v[6]))" 1e-5
-  fi
-}
-
 n=0
 for row in "${cases[@]}"; do
   IFS='|' read -r name how editions values <<<"$row"
@@ -121,7 +111,7 @@ for row in "${cases[@]}"; do
     out=$work/case$n-$edition.wav
     [ -n "${command[$edition]:-}" ] || continue
     check "$edition, $name: applied and exported" apply "$edition" "$how" "$out" &&
-      check "$edition, $name: the expected mix ($values)" expected_mix "$out" "$values"
+      check "$edition, $name: the expected mix ($values)" $mix compare "$work/tone.wav" "$out" "$values"
   done
   [ "$editions" = "vst lv2" ] && [ -f "$work/case$n-vst.wav" ] && [ -f "$work/case$n-lv2.wav" ] &&
     check "$name: both editions give the same samples" $wav same "$work/case$n-vst.wav" "$work/case$n-lv2.wav" 0
