@@ -57,7 +57,7 @@ audacity_setup() {
   export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
   export XDG_CACHE_HOME=$work/home/.cache XDG_RUNTIME_DIR=$work/home
   # Audacity adds the system LV2 folders to LV2_PATH, and a folder "lv2" of
-  # its working directory too: lilv crashes on a bundle found there.
+  # its working directory too: lilv crashes on any bundle found there.
   export VST_PATH=$work/plugins/vst LV2_PATH=$work/plugins/lv2
   config=$XDG_CONFIG_HOME/audacity
   mkdir -p "$config" "$work/temp" "$VST_PATH" "$LV2_PATH"

@@ -23,7 +23,8 @@ import sys
 import time
 
 MODULE = "/usr/lib/audacity/modules/mod-script-pipe.so"
-# The LV2 edition's control ports in the order of the VST edition's parameters.
+# The LV2 edition's control ports as Audacity keys their values, by their names
+# with spaces made underscores, in the order of the VST edition's parameters.
 PORTS = ["level_stereo_1", "level_stereo_2", "level_stereo_3", "mute_stereo_1",
          "mute_stereo_2", "mute_stereo_3", "master_level", "busses_silent_after_mixer"]
 FLOAT_WAV = 0x10006  # libsndfile's WAV with 32-bit float samples
