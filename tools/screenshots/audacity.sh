@@ -23,7 +23,7 @@ if [ -n "$(pipe_users)" ]; then
 fi
 audacity_setup "$build"
 register
-$audacity_tool settings "$config/pluginsettings.cfg" "$effect_name_shown" "$effect_name" "$vendor" \
+"${audacity_tool[@]}" settings "$config/pluginsettings.cfg" "$effect_name_shown" "$effect_name" "$vendor" \
   current=0,-6,0,0,0,1,-3,0
 python3 "$tests/lmms/lmms_check.py" tone "$work/tone.wav"
 start_audacity

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154  # artefacts.env, sourced by the caller, and coproc set the names
 # Sourced by the Audacity host test and its screenshot script: Audacity 3.2 with
 # both editions of a build, on an Xvfb display of its own, scripted through its
 # script pipe. The caller has sourced the build's artefacts.env; this file sets
@@ -8,7 +8,7 @@
 #   register                   the first start, which only registers plugins
 #   start_audacity; main_window; open_session; ask COMMAND...; stop_audacity
 
-audacity_tool="python3 $(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/audacity_tool.py"
+audacity_tool=(python3 "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/audacity_tool.py")
 work=$(mktemp -d /tmp/trimixer-audacity.XXXXXX)
 audacity_pid=
 xvfb_pid=
@@ -75,7 +75,7 @@ audacity_setup() {
 # start_audacity: a fresh audacity.cfg each time, so that no project of an
 # earlier start asks to be recovered.
 start_audacity() {
-  $audacity_tool config "$config" "$work/temp" || return 1
+  "${audacity_tool[@]}" config "$config" "$work/temp" || return 1
   setsid audacity >>"$work/audacity.log" 2>&1 &
   audacity_pid=$!
 }
@@ -114,7 +114,7 @@ register() {
 # open_session: one session talks to Audacity for the whole start; its ends
 # are copied to plain descriptors, which subshells (a check's command) inherit.
 open_session() {
-  coproc session { exec $audacity_tool session; }
+  coproc session { exec "${audacity_tool[@]}" session; }
   session_pid=$session_PID
   exec 5>&"${session[1]}" 6<&"${session[0]}"
 }

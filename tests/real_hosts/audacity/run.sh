@@ -18,8 +18,8 @@ root=$(cd "$here/../../.." && pwd)
 source "$build/artefacts.env" || exit 1
 # shellcheck source=tools/checks.sh
 source "$root/tools/checks.sh"
-wav="python3 $here/../lmms/lmms_check.py"
-mix="python3 $here/../expected_mix.py"
+wav=(python3 "$here/../lmms/lmms_check.py")
+mix=(python3 "$here/../expected_mix.py")
 
 # Each case: its name, how the setting reaches Audacity (current: the saved
 # setting the effect starts with; user:NAME or factory:NAME, a preset chosen in
@@ -75,8 +75,8 @@ for row in "${cases[@]}"; do
     user:*) settings+=("${how#user:}=$values") ;;
   esac
 done
-$audacity_tool settings "$config/pluginsettings.cfg" "$effect_name_shown" "$effect_name" "$vendor" "${settings[@]}"
-$wav tone "$work/tone.wav"
+"${audacity_tool[@]}" settings "$config/pluginsettings.cfg" "$effect_name_shown" "$effect_name" "$vendor" "${settings[@]}"
+"${wav[@]}" tone "$work/tone.wav"
 
 start_audacity
 check "Audacity's main window opens" main_window
@@ -111,10 +111,10 @@ for row in "${cases[@]}"; do
     out=$work/case$n-$edition.wav
     [ -n "${command[$edition]:-}" ] || continue
     check "$edition, $name: applied and exported" apply "$edition" "$how" "$out" &&
-      check "$edition, $name: the expected mix ($values)" $mix compare "$work/tone.wav" "$out" "$values"
+      check "$edition, $name: the expected mix ($values)" "${mix[@]}" compare "$work/tone.wav" "$out" "$values"
   done
   [ "$editions" = "vst lv2" ] && [ -f "$work/case$n-vst.wav" ] && [ -f "$work/case$n-lv2.wav" ] &&
-    check "$name: both editions give the same samples" $wav same "$work/case$n-vst.wav" "$work/case$n-lv2.wav" 0
+    check "$name: both editions give the same samples" "${wav[@]}" same "$work/case$n-vst.wav" "$work/case$n-lv2.wav" 0
 done
 
 checks_summary audacity
