@@ -38,21 +38,22 @@ cases=(
 # shellcheck source=tests/real_hosts/audacity/audacity.sh
 source "$here/audacity.sh"
 
-others=$(pipe_users)
-if [ -n "$others" ]; then
-  check "no other scripted Audacity runs (its script pipes have fixed names)" \
-    false "processes $(paste -sd, <<<"$others") hold /tmp/audacity_script_pipe.*.$(id -u) open"
-  checks_summary audacity
-  exit
-fi
-audacity_setup "$build" || exit 1
-
 # reported STATUS TEXT: a check's outcome worked out beforehand, for steps that
 # start processes and so must not run in a check's subshell.
 reported() {
   echo "$2"
   return "$1"
 }
+
+others=$(pipe_users)
+if [ -n "$others" ]; then
+  check "no other scripted Audacity runs (its script pipes have fixed names)" \
+    reported 1 "processes $(paste -sd, <<<"$others") hold /tmp/audacity_script_pipe.*.$(id -u) open"
+  checks_summary audacity
+  exit
+fi
+audacity_setup "$build" || exit 1
+
 register >"$work/why"
 check "Audacity registers both editions on its first start" reported $? "$(cat "$work/why")"
 
@@ -91,6 +92,10 @@ for edition in vst lv2; do
   check "Audacity's commands list the $edition edition as \"$name\"" \
     reported "$([ -n "$id" ]; echo $?)" "no command of that name" && command[$edition]=$id
 done
+# For a VST plugin Audacity describes its channels, as the plugin declares them.
+tip=$(awk -F'" "' -v name="$effect_name_shown" '$2 == name {sub(/" *$/, "", $4); print $4}' "$work/answer")
+check "Audacity describes the VST 2.x edition as \"Audio In: 6, Audio Out: 6\"" \
+  reported "$([ "$tip" = "Audio In: 6, Audio Out: 6" ]; echo $?)" "it says \"$tip\""
 
 # apply EDITION HOW OUT: the plugin over the whole imported file, exported to OUT.
 apply() {
