@@ -73,15 +73,15 @@ run_case() {
     kill -0 "$jalv" 2>/dev/null || break
     sleep 0.1
   done
-  lv2_tool play-record trimixer "$tmp/tone.wav" "$tmp/$name.wav" >>"$tmp/$name.log" 2>&1
+  lv2_tool play-record trimixer "$tmp/tone.wav" "$tmp/$name.wav" >"$tmp/$name.player" 2>&1
   echo $? >"$tmp/$name.status"
   exec 7>&-
   stop "$jalv"
 }
 
-# played NAME: the run went through; what jalv and the player said if not.
+# played NAME: the run went through; what the player and jalv said if not.
 played() {
-  [ "$(cat "$tmp/$1.status")" -eq 0 ] || { tail -3 "$tmp/$1.log"; return 1; }
+  [ "$(cat "$tmp/$1.status")" -eq 0 ] || { cat "$tmp/$1.player"; tail -n 2 "$tmp/$1.log"; return 1; }
 }
 
 n=0

@@ -141,6 +141,10 @@ def play_record(name, in_wav, out_wav, cycles="2"):
     with player, recorder:
         targets_in = client_ports(player, name, "input")
         targets_out = client_ports(player, name, "output")
+        # The client runs (it has answered its console), so all its ports are there.
+        if len(targets_in) != len(chans) or len(targets_out) != len(chans):
+            raise SystemExit("JACK client %s has %d audio inputs and %d outputs, not %d each"
+                             % (name, len(targets_in), len(targets_out), len(chans)))
         for src, dst in zip(outs, targets_in):
             player.connect(src, dst)
         for src, dst in zip(targets_out, ins):
