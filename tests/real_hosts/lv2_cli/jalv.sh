@@ -12,8 +12,19 @@ set -uo pipefail
 # shellcheck source=tests/real_hosts/lv2_cli/common.sh
 source "$(dirname "$0")/common.sh" "${1:-}" jalv
 
-# The server's name is the test's own, so that parallel runs never meet;
-# every JACK client started here finds it through this variable.
+# The server's name is the test's own; every JACK client started here finds
+# it through this variable. JACK 2 keeps one registry of shared memory for
+# all the servers of a user, though: two runs side by side, each with a
+# server of its own, now and then failed to open a client ("Cannot open
+# client", or jalv's "Failed to connect to audio system"). So a run holds
+# this lock while it runs (its server too, which inherits it), and a second
+# run waits for it; the limit guards against a hang only.
+exec 9>"${TMPDIR:-/tmp}/trimixer-jalv-test.lock"
+if ! flock -w 300 9; then
+  echo "FAIL  another jalv test's JACK server ended"
+  echo "jalv: 0 passed, 1 failed"
+  exit 1
+fi
 export JACK_DEFAULT_SERVER=trimixer-test-$$-$RANDOM
 start jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r "$rate" -p 256 >"$tmp/jackd.log" 2>&1
 jackd=$!
