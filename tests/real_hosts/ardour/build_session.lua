@@ -1,6 +1,7 @@
 -- ardour7-lua build_session.lua SESSION_DIR SNAPSHOT TYPE PLUGIN_NAME [PARAMETER=VALUE]...
 -- TYPE is an ARDOUR.PluginType name (LXVST, LV2). VALUE is what Ardour's parameter takes:
--- normalised for a VST, the port's own units for an LV2 plugin.
+-- normalised for a VST, the port's own units for an LV2 plugin. The PARAMETER "preset"
+-- loads the preset Ardour lists with the label VALUE instead.
 
 dofile(debug.getinfo(1, "S").source:match("^@(.*/)") .. "headless.lua")
 local dir, snap, type_name, plugin_name = arg[1], arg[2], arg[3], arg[4]
@@ -26,9 +27,16 @@ for i = 0, 5 do
 end
 
 local plug = proc:to_insert():plugin(0)
+
+local function load_preset(label)
+  local preset = plug:preset_by_label(label)
+  if not preset.valid or not plug:load_preset(preset) then fail("no preset " .. label) end
+end
+
 for i = 5, #arg do
   local name, value = arg[i]:match("^(.-)=(.*)$")
-  local found = false
+  local found = name == "preset"
+  if found then load_preset(value) end
   for j = 0, plug:parameter_count() - 1 do
     if plug:parameter_is_control(j) and plug:parameter_label(j) == name then
       -- Ardour refuses a value outside the parameter's range: a normalised level

@@ -203,6 +203,12 @@ state_session() {
     export_and_compare "$1" state "${@:2}"
 }
 
+# preset_session DIR LABEL MIX...: a session whose LV2 plugin loaded the factory preset
+# of that label, against MIX as export_and_compare takes it.
+preset_session() {
+  make_session "$1" LV2 "$lv2_name" "preset=$2" && export_and_compare "$1" mix lv2-preset "${@:3}"
+}
+
 # A plugin that writes through a null pointer in its processing, in a session
 # as ours is: building or exporting it must fail, with the crash found in the
 # plugin (the session's engine runs the plugin while it is built). Were it
@@ -232,6 +238,8 @@ check "LV2: export matches the mix (level 2 -6 dB, pair 3 muted, master -3 dB)" 
 check "LV2: reopened session sounds the same" reopen_and_compare "$lv2" lv2-second
 check "LV2: session with the state but no port values plays its controls: the defaults" \
   state_session "$lv2" lv2-state "${defaults[@]}"
+check "LV2: the factory preset \"Pair 1 only\" mutes pairs 2 and 3" \
+  preset_session "$tmp/preset-session" "Pair 1 only" 0 0 0 0 011
 
 check "a plugin that crashes in its processing fails, its crash found in it" crash_found_in_plugin
 
