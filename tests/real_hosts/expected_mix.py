@@ -12,7 +12,8 @@ where a host's output differs.
       in their own units, as in "-6,0,0,0,0,1,-3,0": levels 1-3 (dB), mutes 1-3, master
       (dB), busses (0 silent, 1 passed through). Exits 1 when a sample differs.
 
-Python modules import read_wav, settings and expected_outputs.
+Python modules import read_wav, write_float_wav, settings and expected_outputs, and
+PORT_SYMBOLS and saved_chunk to write the plugin's settings the way hosts keep them.
 """
 import math
 import struct
@@ -20,6 +21,16 @@ import sys
 
 # Both are 32-bit float; what remains is the plugin's float arithmetic.
 TOLERANCE = 1e-6
+# The LV2 edition's control ports, in the order of the VST 2.x edition's parameters.
+PORT_SYMBOLS = ["level_stereo_1", "level_stereo_2", "level_stereo_3", "mute_stereo_1",
+                "mute_stereo_2", "mute_stereo_3", "master_level", "busses_silent_after_mixer"]
+# The plugin's saved chunk: this marker, then 64 control values in their own units.
+STATE_MARKER = -1000.0
+
+
+def saved_chunk(values):
+    """The 260 bytes both editions save for these control values."""
+    return struct.pack("<65f", STATE_MARKER, *(values + [0.0] * (64 - len(values))))
 
 
 def read_wav(path):
@@ -58,21 +69,25 @@ def read_wav(path):
     return rate, [list(flat[c::chans]) for c in range(chans)]
 
 
-def write_tone(path, seconds=1.0, rate=48000):
-    # A frequency per channel, so that a swapped or dropped channel shows; the
-    # three pairs at unity and the master at +9 dB stay below 1.
-    amplitudes = [0.12, 0.11, 0.1, 0.09, 0.08, 0.07]
-    frames = int(seconds * rate)
-    data = bytearray()
-    for i in range(frames):
-        t = i / rate
-        data += struct.pack("<6f", *(a * math.sin(2 * math.pi * 110 * (c + 2) * t)
-                                     for c, a in enumerate(amplitudes)))
-    fmt = struct.pack("<HHIIHH", 3, 6, rate, rate * 24, 24, 32)
+def write_float_wav(path, rate, chans):
+    """A 32-bit float WAV of the channels' samples, lists of equal length."""
+    frames = len(chans[0])
+    data = struct.pack("<%df" % (frames * len(chans)), *(chans[c][i] for i in range(frames)
+                                                         for c in range(len(chans))))
+    fmt = struct.pack("<HHIIHH", 3, len(chans), rate, rate * 4 * len(chans), 4 * len(chans), 32)
     with open(path, "wb") as f:
         f.write(b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + len(data)) + b"WAVE")
         f.write(b"fmt " + struct.pack("<I", len(fmt)) + fmt)
         f.write(b"data" + struct.pack("<I", len(data)) + data)
+
+
+def write_tone(path, seconds=1.0, rate=48000):
+    # A frequency per channel, so that a swapped or dropped channel shows; the
+    # three pairs at unity and the master at +9 dB stay below 1.
+    amplitudes = [0.12, 0.11, 0.1, 0.09, 0.08, 0.07]
+    frames = range(int(seconds * rate))
+    write_float_wav(path, rate, [[a * math.sin(2 * math.pi * 110 * (c + 2) * (i / rate))
+                                  for i in frames] for c, a in enumerate(amplitudes)])
 
 
 def settings(levels_db=(0, 0, 0), mutes=(0, 0, 0), master_db=0, busses=0):

@@ -18,15 +18,16 @@ import base64
 import datetime
 import os
 import select
-import struct
 import sys
 import time
 
+# The mix expectation's module holds what the host tests share; no bytecode cache in
+# the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from expected_mix import PORT_SYMBOLS, saved_chunk  # noqa: E402
+
 MODULE = "/usr/lib/audacity/modules/mod-script-pipe.so"
-# The LV2 edition's control ports as Audacity keys their values, by their names
-# with spaces made underscores, in the order of the VST edition's parameters.
-PORTS = ["level_stereo_1", "level_stereo_2", "level_stereo_3", "mute_stereo_1",
-         "mute_stereo_2", "mute_stereo_3", "master_level", "busses_silent_after_mixer"]
 FLOAT_WAV = 0x10006  # libsndfile's WAV with 32-bit float samples
 DONE = "BatchCommand finished: "
 
@@ -52,13 +53,14 @@ def section(family, vendor, name):
 
 
 def vst_state(values):
-    # The plugin's 260-byte chunk: the marker, then control values 1 to 64.
-    chunk = struct.pack("<65f", -1000.0, *(values + [0.0] * (64 - len(values))))
-    return "UniqueID=0\nVersion=1\nElements=8\nChunk=%s\n" % base64.b64encode(chunk).decode()
+    chunk = base64.b64encode(saved_chunk(values)).decode()
+    return "UniqueID=0\nVersion=1\nElements=8\nChunk=%s\n" % chunk
 
 
 def lv2_state(values):
-    return "Parameters=%s\n" % " ".join('%s="%g"' % (p, v) for p, v in sorted(zip(PORTS, values)))
+    # Audacity keys LV2 values by the ports' names with spaces made underscores,
+    # which are the ports' symbols.
+    return "Parameters=%s\n" % " ".join('%s="%g"' % (p, v) for p, v in sorted(zip(PORT_SYMBOLS, values)))
 
 
 def write_settings(path, vst_name, lv2_name, vendor, *named):

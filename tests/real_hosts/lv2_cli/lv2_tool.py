@@ -30,12 +30,9 @@ import jack
 # The mix expectation shared by the host tests; no bytecode cache in the source tree.
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from expected_mix import read_wav  # noqa: E402
+from expected_mix import PORT_SYMBOLS, read_wav, saved_chunk, write_float_wav  # noqa: E402
 
 PORT_WAIT_SECONDS = 30  # a guard against a client that never comes up, not a measure
-SYMBOLS = ["level_stereo_1", "level_stereo_2", "level_stereo_3", "mute_stereo_1",
-           "mute_stereo_2", "mute_stereo_3", "master_level", "busses_silent_after_mixer"]
-STATE_MARKER = -1000.0  # the saved chunk: this, then 64 control values in their own units
 
 
 def write_state(out, uri, ports, chunk, label=None):
@@ -44,10 +41,9 @@ def write_state(out, uri, ports, chunk, label=None):
     props = ['rdfs:label "%s"' % label] if label else []
     if ports != "-":
         props += ['lv2:port [ lv2:symbol "%s" ; pset:value %s ]' % (sym, float(v))
-                  for sym, v in zip(SYMBOLS, ports.split(","))]
+                  for sym, v in zip(PORT_SYMBOLS, ports.split(","))]
     if chunk != "-":
-        values = [float(v) for v in chunk.split(",")]
-        blob = struct.pack("<65f", STATE_MARKER, *(values + [0.0] * (64 - len(values))))
+        blob = saved_chunk([float(v) for v in chunk.split(",")])
         props.append('state:state [ <%s#chunk> "%s"^^xsd:base64Binary ]'
                      % (uri, base64.b64encode(blob).decode()))
     with open(out, "w") as f:
@@ -57,17 +53,6 @@ def write_state(out, uri, ports, chunk, label=None):
                 "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
                 "@prefix xsd: <http://www.w3.org/2001/XMLSchema#> .\n\n"
                 "<> a pset:Preset ;\n  lv2:appliesTo <%s> ;\n  %s .\n" % (uri, " ;\n  ".join(props)))
-
-
-def write_float_wav(path, rate, chans):
-    frames = len(chans[0])
-    data = struct.pack("<%df" % (frames * len(chans)), *(chans[c][i] for i in range(frames)
-                                                         for c in range(len(chans))))
-    fmt = struct.pack("<HHIIHH", 3, len(chans), rate, rate * 4 * len(chans), 4 * len(chans), 32)
-    with open(path, "wb") as f:
-        f.write(b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + len(data)) + b"WAVE")
-        f.write(b"fmt " + struct.pack("<I", len(fmt)) + fmt)
-        f.write(b"data" + struct.pack("<I", len(data)) + data)
 
 
 def client_ports(probe, name, direction):
@@ -87,9 +72,9 @@ def shows(log, values):
         for line in f:
             # Each listing follows the console's prompt, "> ", on the line of its first control.
             symbol, _, value = line.lstrip("> ").partition(" = ")
-            if symbol in SYMBOLS:
+            if symbol in PORT_SYMBOLS:
                 shown[symbol] = float(value)
-    seen = [shown.get(symbol) for symbol in SYMBOLS]
+    seen = [shown.get(symbol) for symbol in PORT_SYMBOLS]
     if seen != [float(v) for v in values.split(",")]:
         raise SystemExit("jalv shows %s, expected %s" % (seen, values))
 
