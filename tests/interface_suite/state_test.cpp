@@ -135,12 +135,6 @@ std::vector<float> baseWithFirstLevel(float decibels) {
   return values;
 }
 
-std::vector<float> seventyValues() {
-  std::vector<float> values;
-  for (int value = 1; value <= 70; ++value) values.push_back(value + 0.5f);
-  return values;
-}
-
 struct LoadCase {
   const char* what;
   Chunk chunk;
@@ -149,14 +143,19 @@ struct LoadCase {
 
 TEST_F(StateTest, LoadsWhatAMarkedChunkHoldsAndIgnoresTheRest) {
   const Chunk strayBytes = {0x12, 0x34};
-  const std::vector<float> seventy = seventyValues();
+  const std::vector<float> seventy = countingValues(70);
+  const Chunk whole = chunkOf(countingValues(kSavedValueCount));
   const LoadCase cases[] = {
       {"one value", chunkOf({-6.0f}), baseWithFirstLevel(-6.0f)},
       {"one value and two stray bytes", joined(chunkOf({-6.0f}), strayBytes),
        baseWithFirstLevel(-6.0f)},
       {"the marker and two stray bytes", joined(chunkOf({}), strayBytes), kBaseValues},
-      {"seventy values", chunkOf(seventy),
+      {"seventy values, as a newer version may save", chunkOf(seventy),
        std::vector<float>(seventy.begin(), seventy.begin() + kSavedValueCount)},
+      {"259 bytes: the last value cut short", cutTo(whole, kSavedChunkSize - 1),
+       countingValues(kSavedValueCount - 1)},
+      {"261 bytes: a stray byte after the last value", joined(whole, {0x5A}),
+       countingValues(kSavedValueCount)},
       {"no marker", bytesOf({0.0f, -6.0f}), kBaseValues},
       {"NaN for a marker", bytesOf({kNaN, -6.0f}), kBaseValues},
       {"the marker in the wrong byte order", joined({0xC4, 0x7A, 0x00, 0x00}, bytesOf({-6.0f})),

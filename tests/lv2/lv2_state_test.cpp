@@ -369,6 +369,40 @@ TEST_F(Lv2EditionTest, RefusesARestoreWithoutItsChunkAndKeepsItsState) {
   }
 }
 
+// Sessions as hosts hand them back, damaged or saved by a newer version: the
+// instance takes each as the VST edition takes the same chunk (refused, or
+// the whole values it holds), then its ports apply again.
+TEST_F(Lv2EditionTest, TakesADamagedOrNewerChunkAsTheVstEditionDoes) {
+  const Chunk kept = chunkOf(countingValues(kSavedValueCount));
+  const Chunk other = vstChunkOf(kRows[2].values);
+  const struct {
+    const char* what;
+    Chunk chunk;
+  } sessions[] = {
+      {"3 bytes", cutTo(other, 3)},
+      {"259 bytes", cutTo(other, kSavedChunkSize - 1)},
+      {"261 bytes", joined(other, {0x5A})},
+      {"six more values", joined(other, bytesOf(countingValues(6)))},
+  };
+  const LV2_URID key = urids_(kChunkKey);
+  for (const auto& session : sessions) {
+    SCOPED_TRACE(session.what);
+    SwitchedOnInstance vst;
+    loadInto(vst.plugin, kept);
+    loadInto(vst.plugin, session.chunk);
+    setParameters(vst.plugin, kRows[1].values);
+    Lv2Instance lv2(plugin_, urids_);
+    lv2.controls() = kRows[1].values;
+    ASSERT_EQ(lv2.restore({key, urids_(LV2_ATOM__Chunk), kept}), LV2_STATE_SUCCESS);
+    lv2.run();
+    EXPECT_EQ(lv2.restore({key, urids_(LV2_ATOM__Chunk), session.chunk}), LV2_STATE_SUCCESS);
+    expectVstSound(lv2.run(), vst.plugin);
+    const StatePointer state = lv2.lilvState();
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(propertyOf(state.get(), key).value, saveFrom(vst.plugin));
+  }
+}
+
 std::string nodeText(const LilvNode* node) {
   return node != nullptr ? lilv_node_as_string(node) : "(none)";
 }

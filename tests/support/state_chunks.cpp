@@ -22,6 +22,16 @@ Chunk joined(Chunk front, const Chunk& back) {
   return front;
 }
 
+Chunk cutTo(const Chunk& bytes, std::size_t size) {
+  return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)};
+}
+
+std::vector<float> countingValues(std::size_t count) {
+  std::vector<float> values;
+  for (std::size_t value = 1; value <= count; ++value) values.push_back(value + 0.5f);
+  return values;
+}
+
 Chunk chunkOf(const std::vector<float>& values) {
   return joined(bytesOf({kStateMarker}), bytesOf(values));
 }

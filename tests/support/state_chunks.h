@@ -2,6 +2,7 @@
 // as floats, in the layout of downmixer_view.h.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 using Chunk = std::vector<unsigned char>;
@@ -13,6 +14,13 @@ Chunk bytesOf(const std::vector<float>& floats);
 std::vector<float> floatsOf(const Chunk& bytes);
 
 Chunk joined(Chunk front, const Chunk& back);
+
+// The first `size` bytes, as a session cut short hands them back.
+Chunk cutTo(const Chunk& bytes, std::size_t size);
+
+// 1.5, 2.5, ...: values that differ from each other and from every default,
+// so that each one a load takes or leaves shows.
+std::vector<float> countingValues(std::size_t count);
 
 // The marker, then the values.
 Chunk chunkOf(const std::vector<float>& values);
