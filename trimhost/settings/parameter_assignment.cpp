@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -11,15 +10,6 @@
 #include "trimhost/settings/text_match.h"
 
 namespace {
-
-// The whole text as a number, blanks around it allowed.
-std::optional<double> plainNumber(const std::string& text) {
-  const std::string number = trimmed(text);
-  char* end = nullptr;
-  const double value = std::strtod(number.c_str(), &end);
-  if (number.empty() || *end != '\0') return std::nullopt;
-  return value;
-}
 
 // A plain number, or one followed by the parameter's unit label.
 std::optional<double> numberInUnits(const std::string& text, const std::string& label) {
@@ -74,13 +64,6 @@ DisplaySearch::Choice setting(PluginSession& session, std::int32_t index,
 }
 
 }  // namespace
-
-// NaN fails both comparisons.
-std::optional<double> normalisedNumber(const std::string& text) {
-  const std::optional<double> number = plainNumber(text);
-  if (number && *number >= 0.0 && *number <= 1.0) return number;
-  return std::nullopt;
-}
 
 ParameterAssignment parseAssignment(const std::string& text, ValueForm form) {
   const auto equals = text.find('=');

@@ -39,9 +39,6 @@ struct AppliedAssignment {
   bool byCutDisplay;
 };
 
-// The whole text as a number from 0 to 1, blanks around it allowed.
-std::optional<double> normalisedNumber(const std::string& text);
-
 // Splits at the first '='. Throws ToolError (ExitStatus::Usage) without one
 // and for a normalised value that is not a number from 0 to 1.
 ParameterAssignment parseAssignment(const std::string& text, ValueForm form);

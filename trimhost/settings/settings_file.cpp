@@ -1,12 +1,10 @@
 #include "trimhost/settings/settings_file.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <istream>
 
-#include "trimhost/safety/file_identity.h"
 #include "trimhost/settings/text_match.h"
 
 namespace {
@@ -33,11 +31,6 @@ ParameterAssignment markedAssignment(const std::string& parameter, const std::st
   return {parameter, trimmed(number), ValueForm::Normalised};
 }
 
-ToolError unreadable(const char* what, const std::string& path) {
-  return ToolError(ExitStatus::Failure,
-                   std::string("cannot ") + what + " " + path + ": " + std::strerror(errno));
-}
-
 }  // namespace
 
 std::optional<ParameterAssignment> parseSettingsLine(const std::string& line) {
@@ -62,10 +55,7 @@ std::string normalisedValueText(float normalised) {
   return std::string(kNormalisedMarker) + " " + number;
 }
 
-SettingsFile readSettingsFile(const std::string& path) {
-  refuseInputAsStandardOutput({"the settings file", path});
-  std::ifstream in(path);
-  if (!in) throw unreadable("open", path);
+SettingsFile readSettings(std::istream& in, const std::string& path) {
   SettingsFile file{path, {}};
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
@@ -75,8 +65,5 @@ SettingsFile readSettingsFile(const std::string& path) {
     if (const auto assignment = locatedAt(where, [&line] { return parseSettingsLine(line); }))
       file.lines.push_back({where, *assignment});
   }
-  if (in.bad()) throw unreadable("read", path);
-  if (file.lines.empty())
-    std::fprintf(stderr, "trimhost: warning: the settings file %s sets nothing\n", path.c_str());
   return file;
 }

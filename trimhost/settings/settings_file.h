@@ -6,6 +6,7 @@
 // exactly, and a file read back must set what was saved.
 #pragma once
 
+#include <istream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,8 +33,13 @@ std::optional<ParameterAssignment> parseSettingsLine(const std::string& line);
 // The value text that stands for a normalised value, to the float's last digit.
 std::string normalisedValueText(float normalised);
 
+// The lines of a settings file read from `in`; messages name it by `path`.
+// Throws ToolError (ExitStatus::Usage), naming the file and line, for a line
+// it cannot parse.
+SettingsFile readSettings(std::istream& in, const std::string& path);
+
 // Throws ToolError: ExitStatus::Failure when the file cannot be read, and
-// ExitStatus::Usage, naming the file and line, for a line it cannot parse.
+// ExitStatus::Usage as readSettings does. Warns when the file sets nothing.
 SettingsFile readSettingsFile(const std::string& path);
 
 // Runs the action; a ToolError it throws comes back with `where` in front.

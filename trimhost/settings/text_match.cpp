@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace {
 
@@ -76,4 +77,19 @@ std::string quotedList(const std::vector<std::string>& texts) {
 
 std::string counted(long long count, const std::string& noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+std::optional<double> plainNumber(const std::string& text) {
+  const std::string number = trimmed(text);
+  char* end = nullptr;
+  const double value = std::strtod(number.c_str(), &end);
+  if (number.empty() || *end != '\0') return std::nullopt;
+  return value;
+}
+
+// NaN fails both comparisons.
+std::optional<double> normalisedNumber(const std::string& text) {
+  const std::optional<double> number = plainNumber(text);
+  if (number && *number >= 0.0 && *number <= 1.0) return number;
+  return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,12 @@ bool namesWholeText(const std::string& request, const std::string& text);
 std::string trimmed(const std::string& text);
 
 std::string lowerCase(std::string text);
+
+// The whole text as a number, blanks around it allowed.
+std::optional<double> plainNumber(const std::string& text);
+
+// The whole text as a number from 0 to 1, blanks around it allowed.
+std::optional<double> normalisedNumber(const std::string& text);
 
 bool endsWithIgnoringCase(const std::string& text, const std::string& ending);
 
