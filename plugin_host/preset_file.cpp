@@ -101,12 +101,15 @@ void writeProgramName(Writer& out, const std::string& name) {
   out.bytes(field, kProgramNameBytes);
 }
 
+// A name that fills the field leaves no room for its terminating zero: it is
+// cut to the characters a name keeps, as writing it back would cut it.
 std::string readProgramName(Reader& in) {
   const unsigned char* field = in.bytes(kProgramNameBytes, "program name");
-  const void* end = std::memchr(field, '\0', kProgramNameBytes);
+  constexpr std::size_t kKept = kProgramNameBytes - 1;
+  const void* end = std::memchr(field, '\0', kKept);
   const std::size_t length =
       end != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(end) - field)
-                     : kProgramNameBytes;
+                     : kKept;
   return std::string(field, field + length);
 }
 
