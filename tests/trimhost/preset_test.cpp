@@ -138,15 +138,21 @@ TEST_F(PresetTest, APresetForAnotherPluginNeedsForce) {
 
 TEST_F(PresetTest, ACorruptPresetIsRefused) {
   std::ofstream(path("bad.fxp")) << "CcnK and then nothing a program file holds";
-  for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"preset", "show", path("bad.fxp")},
-        {"render", trimixer(), path("in.wav"), path("out.wav"), "--preset", path("bad.fxp")}}) {
-    const ToolRun result = run(arguments);
-    EXPECT_EQ(result.status, 4);
-    EXPECT_EQ(result.err.rfind("trimhost: corrupt preset " + path("bad.fxp") + ": ", 0), 0u)
-        << result.err;
+  PresetFile program;
+  program.chunk = {1, 2, 3, 4};
+  std::vector<unsigned char> pastEnd = encodePreset(program);
+  pastEnd[59] += 16;  // the chunk's byte size, whose lowest byte ends the header
+  write("past_end.fxp", pastEnd);
+  for (const std::string& file : {path("bad.fxp"), path("past_end.fxp")}) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"preset", "show", file},
+          {"render", trimixer(), path("in.wav"), path("out.wav"), "--preset", file}}) {
+      const ToolRun result = run(arguments);
+      EXPECT_EQ(result.status, 4);
+      EXPECT_EQ(result.err.rfind("trimhost: corrupt preset " + file + ": ", 0), 0u) << result.err;
+    }
   }
-  EXPECT_EQ(files(), (std::vector<std::string>{"bad.fxp", "in.wav"}));
+  EXPECT_EQ(files(), (std::vector<std::string>{"bad.fxp", "in.wav", "past_end.fxp"}));
 
   // Well-formed files whose chunk the plugin does not take: without its
   // marker, or all 0xFF. Its state stays as it was, which is no success.

@@ -107,6 +107,8 @@ TEST(PresetFile, RefusesDamagedFiles) {
   wrongSize[7] += 1;
   Bytes wrongChunkSize = good;
   wrongChunkSize[59] += 1;  // the chunk size's lowest byte
+  Bytes chunkPastEnd = good;
+  chunkPastEnd[56] = 0x7F;  // the chunk size's highest byte: far past the end
   const Bytes cut(good.begin(), good.begin() + 30);
   PresetFile parameters;
   parameters.kind = PresetFile::Kind::Parameters;
@@ -114,8 +116,9 @@ TEST(PresetFile, RefusesDamagedFiles) {
   Bytes wrongCount = encodePreset(parameters);
   wrongCount[27] = 3;  // the parameter count's lowest byte
   for (const Bytes& damaged :
-       {wrongMagic, wrongKind, wrongSize, wrongChunkSize, cut, wrongCount, Bytes{}}) {
+       {wrongMagic, wrongKind, wrongSize, wrongChunkSize, chunkPastEnd, cut, wrongCount, Bytes{}}) {
     EXPECT_THROW(decodePreset(damaged), PresetFormatError);
+    EXPECT_THROW(decodeProgramFile(damaged), PresetFormatError);
   }
 }
 
