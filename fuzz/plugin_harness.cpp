@@ -53,11 +53,6 @@ void runProcessCall(PluginInstance& plugin, ChannelBuffers<Sample>& inputs,
 
 }  // namespace
 
-void propertyBroken(const char* what) {
-  std::fprintf(stderr, "==== property broken: %s\n", what);
-  __builtin_trap();
-}
-
 SavedChunk saveChunk(PluginInstance& plugin, std::int32_t presetFlag, std::intptr_t value,
                      float opt) {
   void* data = nullptr;

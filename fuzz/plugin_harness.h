@@ -1,4 +1,4 @@
-// What both fuzz targets share around one plugin instance: the entry point of
+// What the plugin's fuzz targets share around one instance: the entry point of
 // the instrumented plugin build, stopping on a broken property, saving and
 // loading chunks as a host does, and processing a block whose outputs are
 // checked.
@@ -12,17 +12,11 @@
 #include "downmixer_view.h"
 #include "hosted_instance.h"
 #include "plugin_host/plugin_instance.h"
+#include "property.h"
 #include "state_chunks.h"
 
 // Linked in from the instrumented plugin library; hosts look it up by this name.
 extern "C" AEffect* VST_CALL VSTPluginMain(audioMasterCallback audioMaster);
-
-// Names the broken property and traps, so that libFuzzer keeps the input.
-[[noreturn]] void propertyBroken(const char* what);
-
-inline void require(bool holds, const char* what) {
-  if (!holds) propertyBroken(what);
-}
 
 // One instance made through the instrumented entry point for a host of its own.
 struct HostedPlugin : HostedInstance {

@@ -1,11 +1,17 @@
-// Writes the seed corpus of both fuzz targets into the directory given on the
+// Writes the seed corpus of every fuzz target into the directory given on the
 // command line (fuzz/corpus in the repository):
 //   state_load/     saved states: fresh, every control changed, values that
 //                   are not finite, cut to 0, 3, 4, 8 and 131 bytes, 300
 //                   bytes long, and one without the marker;
 //   host_sequence/  host action sequences: switching on and processing,
 //                   parameters with a save and loads, text queries, chunk
-//                   loads from bytes, and every opcode once.
+//                   loads from bytes, and every opcode once;
+//   program_file/   a program of parameters, a chunk program, a bank of
+//                   programs and a chunk bank, cut and overlong ones, and a
+//                   chunk whose byte size points past the end of the file;
+//   settings_file/  settings files as `trimhost params` writes them, with
+//                   comments and blank lines, a byte-order mark and carriage
+//                   returns, marked normalised values, and bad lines.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -14,11 +20,13 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "downmixer_view.h"
 #include "host_sequence_encoding.h"
 #include "hosted_instance.h"
+#include "plugin_host/preset_file.h"
 #include "state_chunks.h"
 
 namespace {
@@ -149,6 +157,82 @@ void writeHostSequenceSeeds(const std::filesystem::path& directory) {
   write(directory / "every_opcode_once", everyOpcodeOnce());
 }
 
+// A program file's chunk byte size follows its 56-byte header.
+constexpr std::size_t kProgramChunkSizeEnd = 60;
+
+PresetFile chunkProgram(const std::string& name, const Bytes& chunk) {
+  PresetFile program;
+  program.parameterCount = kParameterCount;
+  program.programName = name;
+  program.chunk = chunk;
+  return program;
+}
+
+PresetFile parameterProgram(const std::string& name, const std::vector<float>& positions) {
+  PresetFile program = chunkProgram(name, {});
+  program.kind = PresetFile::Kind::Parameters;
+  program.parameters = positions;
+  return program;
+}
+
+PresetBank bankOf(PresetBank::Kind kind, std::vector<PresetFile> programs, const Bytes& chunk) {
+  PresetBank bank;
+  bank.kind = kind;
+  bank.programCount = static_cast<std::int32_t>(programs.size());
+  bank.currentProgram = 1;
+  bank.programs = std::move(programs);
+  bank.chunk = chunk;
+  return bank;
+}
+
+Bytes chunkSizePastEnd(Bytes program) {
+  program[kProgramChunkSizeEnd - 1] += 16;
+  return program;
+}
+
+void writeProgramFileSeeds(const std::filesystem::path& directory) {
+  const std::vector<float> defaults{1, 1, 1, 0, 0, 0, 0.5f, 0};
+  const PresetFile parameters = parameterProgram("defaults", defaults);
+  const PresetFile chunk = chunkProgram("every control changed", everyControlChanged());
+  const Bytes chunkBytes = encodePreset(chunk);
+  const Bytes bank = encodeBank(bankOf(PresetBank::Kind::Programs, {parameters, chunk}, {}));
+  for (const auto& [name, bytes] : std::vector<std::pair<std::string, Bytes>>{
+           {"parameter_program.fxp", encodePreset(parameters)},
+           {"chunk_program.fxp", chunkBytes},
+           {"program_bank.fxb", bank},
+           {"chunk_bank.fxb", encodeBank(bankOf(PresetBank::Kind::Chunk, {}, savedChunkOf({})))},
+           {"chunk_program_cut_in_header.fxp", prefix(chunkBytes, 30)},
+           {"program_bank_cut_in_last_program.fxb", prefix(bank, bank.size() - 10)},
+           {"chunk_program_overlong.fxp", joined(chunkBytes, bytesOf({1.0f}))},
+           {"chunk_size_past_end.fxp", chunkSizePastEnd(chunkBytes)}})
+    write(directory / name, bytes);
+}
+
+void writeSettingsFileSeeds(const std::filesystem::path& directory) {
+  for (const auto& [name, text] : std::vector<std::pair<std::string, std::string>>{
+           {"params_output",
+            "# settings for trimhost --set-file: Kestrivane_trimixer 3 stereo pa\n"
+            "# 0 level stereo 1: from -167.00 dB to 0.00 dB, now -6.00 dB\n"
+            "level stereo 1=-6.00 dB\n"
+            "# 3 mute stereo 1: from unmute to mute, now mute\n"
+            "mute stereo 1=mute\n"
+            "# 6 master level: from -9.00 dB to 9.00 dB, now 0.00 dB\n"
+            "master level=0.00 dB\n"
+            "# 7 busses silent after mixer: from mute al to pass th, now pass th\n"
+            "busses silent after mixer=pass th\n"},
+           {"comments_and_blanks", "\n  # master level=9 dB\n\t\n  6 = -3 dB  \n#\n"},
+           {"byte_order_mark_crlf", "\xEF\xBB\xBFlevel stereo 2=-12 dB\r\n# comment\r\n4=mute\r\n"},
+           {"normalised_values",
+            "# 1 Gain: normalised, as the display does not carry the exact value\n"
+            "Gain=normalised 0.123456001\n0 = Normalised\t1\nmaster level=normalised 0\n"},
+           {"no_last_newline", "mute stereo 3=unmute"},
+           {"line_without_equals", "level stereo 1=-6 dB\nlevel stereo 2 -6 dB\n"},
+           {"line_without_name", "# next\n=0.5\n"},
+           {"normalised_out_of_range", "0=normalised 1.5\n"},
+           {"normalised_not_a_number", "\n\nmaster level=normalised -6 dB\n"}})
+    write(directory / name, textBytes(text));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,9 +241,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path corpus = argv[1];
-  std::filesystem::create_directories(corpus / "state_load");
-  std::filesystem::create_directories(corpus / "host_sequence");
-  writeStateLoadSeeds(corpus / "state_load");
-  writeHostSequenceSeeds(corpus / "host_sequence");
+  for (const auto& [target, writeSeeds] :
+       std::vector<std::pair<std::string, void (*)(const std::filesystem::path&)>>{
+           {"state_load", writeStateLoadSeeds},
+           {"host_sequence", writeHostSequenceSeeds},
+           {"program_file", writeProgramFileSeeds},
+           {"settings_file", writeSettingsFileSeeds}}) {
+    std::filesystem::create_directories(corpus / target);
+    writeSeeds(corpus / target);
+  }
   return 0;
 }
