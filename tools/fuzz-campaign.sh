@@ -27,8 +27,12 @@ seeds=fuzz/corpus/$target
 read -ra limits < <(sed -n 's/^set(limits \(.*\))$/\1/p' fuzz/run_fuzzer.cmake)
 [[ ${#limits[@]} -gt 0 ]] || { echo "no limits found in fuzz/run_fuzzer.cmake" >&2; exit 2; }
 
-[[ -f build/fuzz/build.ninja ]] || cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target "fuzz_$target" >/dev/null
+[[ -f build/fuzz/build.ninja ]] || cmake --preset fuzz
+cmake --build --preset fuzz --target "fuzz_$target"
+
+# The commit the fuzzer is built from, before later edits can change the tree.
+commit=$(git rev-parse --short HEAD)
+git diff --quiet HEAD || commit="$commit with local changes"
 
 run=build/fuzz-campaign/$target
 rm -rf "$run"
@@ -54,8 +58,6 @@ status=$(grep -E '^#[0-9]+: cov: ' "$run/log" | tail -n 1) || {
 read -r runs cov ft < <(sed -E 's/^#([0-9]+): cov: ([0-9]+) ft: ([0-9]+).*/\1 \2 \3/' <<<"$status")
 corpus=$(find "$run/corpus" -type f | wc -l)
 crashes=$(find "$run/artifacts" -type f | wc -l)
-commit=$(git rev-parse --short HEAD)
-git diff --quiet HEAD || commit="$commit with local changes"
 
 echo "artifacts: $run/artifacts ($crashes)"
 echo "| $target | $runs | $seconds | 2 | $cov/$ft | $corpus | crashes: $crashes | $commit |"
