@@ -2,15 +2,16 @@
 # A long fuzzing run of one fuzz target (a campaign), beyond the bounded time
 # the test command gives it; not a test step.
 #
-#   tools/fuzz-campaign.sh TARGET [EXECUTIONS]   # TARGET as in fuzz/corpus/, EXECUTIONS 1000000
-#   nice -n 19 tools/fuzz-campaign.sh state_load  # on a shared machine
+#   tools/fuzz-campaign.sh TARGET [EXECUTIONS [SECONDS]]  # TARGET as in fuzz/corpus/
+#   nice -n 19 tools/fuzz-campaign.sh state_load           # on a shared machine
 #
 # Builds the fuzz preset's fuzz_TARGET if needed, then fuzzes a copy of
 # fuzz/corpus/TARGET, with a copy of the executable so that later builds do not
 # disturb the run, under build/fuzz-campaign/TARGET/ (the repository is never
 # written): -fork=2 runs a job on each of both cores, -ignore_crashes=1 goes on
 # after a finding, and the limits per input are run_fuzzer.cmake's. Fork mode
-# stops once the jobs together have run EXECUTIONS inputs (a little past it).
+# stops once the jobs together have run EXECUTIONS inputs (1000000 unless
+# given; a little past it), or after SECONDS when given, whichever comes first.
 # Findings are written to the artifacts folder named at the end, the whole log
 # beside it. The last line is a row for the campaign table in
 # docs/testing.md, whose findings and commit cells are left to fill in:
@@ -18,8 +19,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-target=${1:?usage: tools/fuzz-campaign.sh TARGET [EXECUTIONS]}
+target=${1:?usage: tools/fuzz-campaign.sh TARGET [EXECUTIONS [SECONDS]]}
 executions=${2:-1000000}
+time_limit=()
+[[ -z ${3:-} ]] || time_limit=(-max_total_time="$3")
 seeds=fuzz/corpus/$target
 [[ -d $seeds ]] || { echo "no seed corpus $seeds" >&2; exit 2; }
 
@@ -45,7 +48,7 @@ start=$SECONDS
 # A job that found something ends the run with its status even though the
 # run went on past it; the summary is wanted all the same.
 fuzzer_status=0
-"$run/fuzzer" -fork=2 -ignore_crashes=1 -runs="$executions" "${limits[@]}" \
+"$run/fuzzer" -fork=2 -ignore_crashes=1 -runs="$executions" "${time_limit[@]}" "${limits[@]}" \
   -artifact_prefix="$run/artifacts/" "$run/corpus" >"$run/log" 2>&1 || fuzzer_status=$?
 [[ $fuzzer_status -eq 0 ]] || echo "the fuzzer ended with status $fuzzer_status; see $run/log" >&2
 seconds=$((SECONDS - start))
