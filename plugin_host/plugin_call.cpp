@@ -5,9 +5,12 @@
 
 namespace {
 
-// Lock-free atomics are the only shared values a signal handler may read.
-std::atomic<const char*> functionInProgress{nullptr};
-std::atomic<std::int32_t> opcodeInProgress{-1};
+// Lock-free atomics are the only values a signal handler may read. Each
+// thread has its own: a crash is reported on the thread that crashed, and
+// instances called on other threads neither overwrite the call in progress
+// nor order their calls against this thread's.
+thread_local std::atomic<const char*> functionInProgress{nullptr};
+thread_local std::atomic<std::int32_t> opcodeInProgress{-1};
 static_assert(std::atomic<const char*>::is_always_lock_free);
 static_assert(std::atomic<std::int32_t>::is_always_lock_free);
 

@@ -1,5 +1,6 @@
-// Which call into the plugin is running, kept where a signal handler can read
-// it, so that a host whose plugin crashes can say in which call it did.
+// Which call into the plugin is running on each thread, kept where a signal
+// handler can read it, so that a host whose plugin crashes can say in which
+// call it did.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +22,8 @@ class PluginCallScope {
   std::int32_t outerOpcode_;
 };
 
-// Async-signal-safe: the function of the call in progress (null between
-// calls) and its dispatcher opcode (-1 when it has none).
+// Async-signal-safe: the function of the call in progress on this thread
+// (null between calls) and its dispatcher opcode (-1 when it has none).
 const char* pluginFunctionInProgress();
 std::int32_t pluginOpcodeInProgress();
 

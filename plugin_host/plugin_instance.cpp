@@ -4,6 +4,20 @@
 
 #include "plugin_host/plugin_call.h"
 
+namespace {
+
+// A call into the instance: named for a host's crash report, and tied to the
+// host that its callbacks reach.
+struct InstanceCall {
+  InstanceCall(RecordingHost& host, AEffect* effect, const char* function, std::int32_t opcode = -1)
+      : named(function, opcode), hosted(host, effect) {}
+
+  PluginCallScope named;
+  RecordingHost::CallScope hosted;
+};
+
+}  // namespace
+
 PluginInstance::PluginInstance(RecordingHost& host, PluginEntryProc entry)
     : host_(host), effect_(host.createInstance(entry)) {
   if (effect_ == nullptr) {
@@ -25,7 +39,7 @@ PluginInstance::~PluginInstance() {
 
 std::intptr_t PluginInstance::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                        void* ptr, float opt) {
-  const PluginCallScope call("dispatcher", opcode);
+  const InstanceCall call(host_, effect_, "dispatcher", opcode);
   return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
 }
 
@@ -43,27 +57,27 @@ TextReply PluginInstance::readText(std::int32_t opcode, std::size_t limit, std::
 }
 
 float PluginInstance::getParameter(std::int32_t index) {
-  const PluginCallScope call("getParameter");
+  const InstanceCall call(host_, effect_, "getParameter");
   return effect_->getParameter(effect_, index);
 }
 
 void PluginInstance::setParameter(std::int32_t index, float value) {
-  const PluginCallScope call("setParameter");
+  const InstanceCall call(host_, effect_, "setParameter");
   effect_->setParameter(effect_, index, value);
 }
 
 void PluginInstance::process(ChannelBuffers<float>& inputs, ChannelBuffers<float>& outputs) {
-  const PluginCallScope call("processReplacing");
+  const InstanceCall call(host_, effect_, "processReplacing");
   effect_->processReplacing(effect_, inputs.pointers(), outputs.pointers(), inputs.frames());
 }
 
 void PluginInstance::process(ChannelBuffers<double>& inputs, ChannelBuffers<double>& outputs) {
-  const PluginCallScope call("processDoubleReplacing");
+  const InstanceCall call(host_, effect_, "processDoubleReplacing");
   effect_->processDoubleReplacing(effect_, inputs.pointers(), outputs.pointers(), inputs.frames());
 }
 
 void PluginInstance::processAccumulating(ChannelBuffers<float>& inputs,
                                          ChannelBuffers<float>& outputs) {
-  const PluginCallScope call("process");
+  const InstanceCall call(host_, effect_, "process");
   effect_->process(effect_, inputs.pointers(), outputs.pointers(), inputs.frames());
 }

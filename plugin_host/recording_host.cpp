@@ -2,25 +2,38 @@
 
 #include <iterator>
 #include <map>
+#include <mutex>
 
 #include "plugin_host/plugin_call.h"
 
 namespace {
 
-// The version query comes before any record exists, so the callback finds the
-// host through this pointer while an entry point runs; afterwards the record
-// leads to its host.
-thread_local RecordingHost* hostCreatingInstance = nullptr;
+// The call in progress on this thread: its host, and the record it calls
+// (null while an entry point makes a record: the version query comes before
+// any record exists).
+thread_local RecordingHost* hostInCall = nullptr;
+thread_local AEffect* effectInCall = nullptr;
 
-std::map<AEffect*, RecordingHost*>& hostsByInstance() {
-  static std::map<AEffect*, RecordingHost*> hosts;
-  return hosts;
+// Every thread's instances and their hosts, for callbacks outside any call
+// marked on their thread (in-process tests call the record directly).
+struct Registry {
+  std::mutex mutex;
+  std::map<AEffect*, RecordingHost*> hosts;
+};
+
+Registry& registry() {
+  static Registry instances;
+  return instances;
 }
 
 RecordingHost* hostFor(AEffect* effect) {
-  const auto& hosts = hostsByInstance();
-  const auto found = hosts.find(effect);
-  return found != hosts.end() ? found->second : hostCreatingInstance;
+  if (hostInCall != nullptr && (effectInCall == nullptr || effectInCall == effect)) {
+    return hostInCall;
+  }
+  Registry& instances = registry();
+  const std::lock_guard<std::mutex> lock(instances.mutex);
+  const auto found = instances.hosts.find(effect);
+  return found != instances.hosts.end() ? found->second : nullptr;
 }
 
 }  // namespace
@@ -37,26 +50,43 @@ std::ostream& operator<<(std::ostream& out, const HostCall& call) {
 }
 
 RecordingHost::~RecordingHost() {
-  auto& hosts = hostsByInstance();
-  for (auto entry = hosts.begin(); entry != hosts.end();) {
-    entry = entry->second == this ? hosts.erase(entry) : std::next(entry);
+  Registry& instances = registry();
+  const std::lock_guard<std::mutex> lock(instances.mutex);
+  for (auto entry = instances.hosts.begin(); entry != instances.hosts.end();) {
+    entry = entry->second == this ? instances.hosts.erase(entry) : std::next(entry);
   }
 }
 
 AEffect* RecordingHost::createInstance(const InstanceMaker& make) {
-  hostCreatingInstance = this;
-  AEffect* effect = [&make] {
+  AEffect* effect = [&] {
+    const CallScope creating(*this, nullptr);
     const PluginCallScope call("entry point");
     return make(&RecordingHost::callback);
   }();
-  hostCreatingInstance = nullptr;
   if (effect != nullptr) {
-    hostsByInstance()[effect] = this;
+    Registry& instances = registry();
+    const std::lock_guard<std::mutex> lock(instances.mutex);
+    instances.hosts[effect] = this;
   }
   return effect;
 }
 
-void RecordingHost::forgetInstance(AEffect* effect) { hostsByInstance().erase(effect); }
+void RecordingHost::forgetInstance(AEffect* effect) {
+  Registry& instances = registry();
+  const std::lock_guard<std::mutex> lock(instances.mutex);
+  instances.hosts.erase(effect);
+}
+
+RecordingHost::CallScope::CallScope(RecordingHost& host, AEffect* effect)
+    : outerHost_(hostInCall), outerEffect_(effectInCall) {
+  hostInCall = &host;
+  effectInCall = effect;
+}
+
+RecordingHost::CallScope::~CallScope() {
+  hostInCall = outerHost_;
+  effectInCall = outerEffect_;
+}
 
 std::vector<std::int32_t> RecordingHost::opcodes() const {
   std::vector<std::int32_t> opcodes;

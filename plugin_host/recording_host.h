@@ -43,6 +43,23 @@ class RecordingHost {
   // After effClose the record is gone and its address may be reused.
   void forgetInstance(AEffect* effect);
 
+  // Marks a call into this host's instance on this thread for as long as it
+  // lives: the plugin's callbacks meanwhile reach this host without a look at
+  // the instances every thread shares, so instances called on several threads
+  // at once neither race for that list nor wait for each other.
+  class CallScope {
+   public:
+    CallScope(RecordingHost& host, AEffect* effect);
+    ~CallScope();
+
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+   private:
+    RecordingHost* outerHost_;
+    AEffect* outerEffect_;
+  };
+
   void answerVersionWith(std::intptr_t version) { versionAnswer_ = version; }
   void provideTimeInfo(bool provided) { timeInfoProvided_ = provided; }
   HostTimeInfo& timeInfo() { return timeInfo_; }
