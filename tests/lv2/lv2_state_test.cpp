@@ -25,6 +25,7 @@
 
 #include "downmixer_view.h"
 #include "effect/tovra_effect.h"
+#include "lv2_host.h"
 #include "mix_expectations.h"
 #include "plugin_host/preset_file.h"
 #include "plugin_under_test.h"
@@ -52,39 +53,6 @@ const SettingsRow kRows[] = {
     {"pairs muted, busses passed", {0.0f, -3.5f, 0.0f, 1.0f, 0.0f, 1.0f, -9.0f, 1.0f}},
     {"one pair left", {-0.1f, 0.0f, -40.0f, 1.0f, 1.0f, 0.0f, 4.5f, 1.0f}},
 };
-
-// URIDs as a host hands them out: 1 for the first URI asked for, and so on.
-struct UridMap {
-  static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri) {
-    std::vector<std::string>& uris = static_cast<UridMap*>(handle)->uris;
-    const auto found = std::find(uris.begin(), uris.end(), uri);
-    if (found != uris.end()) return static_cast<LV2_URID>(found - uris.begin() + 1);
-    uris.emplace_back(uri);
-    return static_cast<LV2_URID>(uris.size());
-  }
-  LV2_URID operator()(const std::string& uri) { return map(this, uri.c_str()); }
-
-  std::vector<std::string> uris;
-  LV2_URID_Map lv2Map{this, map};
-};
-
-// A state property as the plugin stores it or a host hands it back.
-struct Property {
-  LV2_URID key = 0;
-  LV2_URID type = 0;
-  Chunk value;
-};
-
-// Hands back the one property held, and nothing under any other key.
-const void* retrieveProperty(LV2_State_Handle handle, std::uint32_t key, std::size_t* size,
-                             std::uint32_t* type, std::uint32_t* flags) {
-  auto& held = *static_cast<Property*>(handle);
-  if (key != held.key) return nullptr;
-  *size = held.value.size();
-  *type = held.type;
-  *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
-  return held.value.data();
-}
 
 // lilv hands a state's properties to nothing but an instance's restore: a
 // stand-in instance whose restore takes the property reads what lilv holds.
