@@ -29,3 +29,22 @@ if(TRIMIXER_SANITIZE)
   target_compile_options(project_options INTERFACE ${sanitizer_flags})
   target_link_options(project_options INTERFACE ${sanitizer_flags})
 endif()
+
+# A ThreadSanitizer build holds only the test of many instances on many
+# threads, and everything it builds is instrumented; any report fails it.
+option(TRIMIXER_TSAN "Build the many-instances test alone, under ThreadSanitizer" OFF)
+if(TRIMIXER_TSAN)
+  if(TRIMIXER_SANITIZE OR TRIMIXER_FUZZ)
+    message(FATAL_ERROR "ThreadSanitizer does not combine with AddressSanitizer")
+  endif()
+  set(tsan_flags -fsanitize=thread -fno-omit-frame-pointer)
+  target_compile_options(project_options INTERFACE ${tsan_flags})
+  target_link_options(project_options INTERFACE ${tsan_flags})
+endif()
+
+# Sanitized modules leave the sanitizer runtime to the host program.
+if(TRIMIXER_SANITIZE OR TRIMIXER_TSAN)
+  set(TRIMIXER_SANITIZED_MODULES ON)
+else()
+  set(TRIMIXER_SANITIZED_MODULES OFF)
+endif()
