@@ -5,6 +5,7 @@
 #
 #   linux     natively on Linux, with valgrind memcheck runs
 #   sanitize  built with clang under AddressSanitizer and UndefinedBehaviorSanitizer
+#   tsan      many instances of both editions on many threads, under ThreadSanitizer (clang)
 #   fuzz      the fuzz targets: their corpus and saved regressions, then fuzzing for a bounded time
 #   win32     the 32-bit Windows DLL, its tests under wine
 #   win64     the 64-bit Windows DLL, its tests under wine
@@ -28,7 +29,7 @@ cd "$(dirname "$0")/.."
 # shellcheck source=tools/summary-line.sh
 . tools/summary-line.sh
 
-all_steps=(linux sanitize fuzz win32 win64 hosts release format)
+all_steps=(linux sanitize tsan fuzz win32 win64 hosts release format)
 steps=("$@")
 [ "${#steps[@]}" -gt 0 ] || steps=("${all_steps[@]}")
 for step in "${steps[@]}"; do
