@@ -37,7 +37,7 @@
 
 namespace {
 
-constexpr std::int64_t kDefaultRounds = 20000;
+constexpr std::int64_t kDefaultRounds = 10000;
 constexpr int kPlayersPerEdition = 3;
 constexpr std::int32_t kLongestBlock = 512;
 constexpr std::uint32_t kFirstInputPort = kParameterCount;
