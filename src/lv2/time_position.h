@@ -16,7 +16,10 @@ class TimePosition {
   explicit TimePosition(const LV2_URID_Map* map);
 
   // Takes the time:Position objects of a block's events, before the block
-  // runs; a null sequence (the port left unconnected) brings none.
+  // runs; a null sequence (the port left unconnected) brings none. Reads
+  // nothing outside the sequence's size: an event or property that runs past
+  // its container ends the reading, and a number too short for its type is
+  // left out.
   void receive(const LV2_Atom_Sequence* events);
   // Moves the position on by a block that has run, at the tempo and speed
   // the host gave last.
@@ -37,7 +40,7 @@ class TimePosition {
     LV2_URID beatsPerMinute = 0, beatsPerBar = 0, beatUnit = 0, beat = 0, speed = 0;
   };
 
-  void read(const LV2_Atom_Object* position);
+  void read(const LV2_Atom_Object& position);
   void readNumber(const LV2_Atom* atom, double& into) const;
 
   Urids urids_;

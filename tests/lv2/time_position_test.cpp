@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -64,6 +65,10 @@ class Sequence {
   }
   const LV2_Atom_Sequence* atoms() const {
     return reinterpret_cast<const LV2_Atom_Sequence*>(buffer_.data());
+  }
+  // Overwrites the 32-bit field at this byte offset, as damage on the way would.
+  void setField(std::size_t offset, std::uint32_t value) {
+    std::memcpy(buffer_.data() + offset, &value, sizeof value);
   }
 
  private:
@@ -124,6 +129,57 @@ TEST(TimePosition, TheLastPositionOfABlockHoldsAndNothingIsKnownWithoutAMap) {
   unmapped.advance(4800, 48000.0);
   EXPECT_FALSE(unmapped.known());
   EXPECT_EQ(unmapped.quarterNotes(), 0.0);
+}
+
+// Byte offsets in a sequence of one position as Sequence::add forges it: the
+// sequence's size, the event's atom size, then each property's value size
+// (its float, float, int, double and float padded to 8 bytes each).
+constexpr std::size_t kSequenceSize = 0;
+constexpr std::size_t kObjectSize = 24;
+constexpr std::size_t valueSizeOffset(int property) { return 48 + 24 * property; }
+// The sizes as forged: the sequence's body and event header, then the object's
+// header and five properties of 24 bytes.
+constexpr std::uint32_t kObjectBytes = 8 + 5 * 24;
+constexpr std::uint32_t kSequenceBytes = 8 + 16 + kObjectBytes;
+constexpr std::uint32_t kSpeedOffset = 8 + 4 * 24;  // in the object
+
+// A host's buffer holds more than its sizes say; nothing past a size is read,
+// though reading it would not fault.
+TEST(TimePosition, ReadsNothingPastTheSizesItIsGiven) {
+  struct Row {
+    const char* what;
+    std::size_t offset;
+    std::uint32_t value;
+    bool known;
+    double tempo;
+    double numerator;
+    bool playing;
+  };
+  const Row rows[] = {
+      {"well formed", kSequenceSize, kSequenceBytes, true, 120.0, 3.0, true},
+      {"sequence ends inside the event header", kSequenceSize, 8 + 12, false, 0.0, 0.0, false},
+      {"event runs past the sequence", kSequenceSize, kSequenceBytes - 8, false, 0.0, 0.0, false},
+      {"event of 4 GiB", kObjectSize, 0xFFFFFFF9u, false, 0.0, 0.0, false},
+      {"object shorter than its header", kObjectSize, 4, false, 0.0, 0.0, false},
+      {"object ends inside speed's header", kObjectSize, kSpeedOffset + 8, true, 120.0, 3.0, false},
+      {"speed's value runs past the object", kObjectSize, kSpeedOffset + 18, true, 120.0, 3.0,
+       false},
+      {"tempo's float of 2 bytes", valueSizeOffset(0), 2, true, 0.0, 3.0, true},
+      {"speed's float of 0 bytes", valueSizeOffset(4), 0, true, 120.0, 3.0, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    UridMap urids;
+    TimePosition time(urids.feature());
+    Sequence events(urids);
+    events.add({120.0f, 3.0f, 4, 8.0, 1.0f});
+    events.setField(row.offset, row.value);
+    time.receive(events.atoms());
+    EXPECT_EQ(time.known(), row.known);
+    EXPECT_EQ(time.tempo(), row.tempo);
+    EXPECT_EQ(time.numerator(), row.numerator);
+    EXPECT_EQ(time.playing(), row.playing);
+  }
 }
 
 }  // namespace
