@@ -133,7 +133,10 @@ void CQuobe::sendControlChanges() {
     // number); a level of +50 dB or a mute of 7 must not reach the mix.
     const ControlRange& range = controls_[index];
     const double bounded = std::clamp<double>(value, range.minimum, range.maximum);
-    const double normalised = (bounded - range.minimum) / (range.maximum - range.minimum);
+    // Normalised to a float, as a VST 2.x host passes it: a value halfway
+    // between two steps then quantises to the same step in both editions.
+    const auto normalised =
+        static_cast<float>((bounded - range.minimum) / (range.maximum - range.minimum));
     callbacks_.setParameter(this, static_cast<std::int32_t>(index), normalised);
   }
 }
