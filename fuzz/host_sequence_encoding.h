@@ -7,13 +7,11 @@
 // so every byte string is a valid sequence.
 #pragma once
 
-#include <algorithm>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "aeffect.h"
+#include "byte_fields.h"
 
 enum class HostAction : std::uint8_t {
   // u8 opcode (its low 7 bits), i32 index, i64 value, f32 opt, then a payload
@@ -53,40 +51,8 @@ constexpr bool opcodeTakesPayload(std::int32_t opcode) {
          opcode == effSetChunk;
 }
 
-class SequenceReader {
+class SequenceWriter : public FieldWriter {
  public:
-  SequenceReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-
-  bool atEnd() const { return position_ >= size_; }
-
-  template <typename Field>
-  Field take() {
-    unsigned char bytes[sizeof(Field)] = {};
-    const std::size_t count = std::min(sizeof(Field), size_ - position_);
-    std::memcpy(bytes, data_ + position_, count);
-    position_ += count;
-    Field field;
-    std::memcpy(&field, bytes, sizeof field);
-    return field;
-  }
-
-  std::vector<std::uint8_t> takePayload() {
-    const std::size_t length = std::min<std::size_t>(take<std::uint16_t>(), size_ - position_);
-    std::vector<std::uint8_t> payload(data_ + position_, data_ + position_ + length);
-    position_ += length;
-    return payload;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t position_ = 0;
-};
-
-class SequenceWriter {
- public:
-  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
-
   void dispatch(std::int32_t opcode, std::int32_t index = 0, std::int64_t value = 0,
                 float opt = 0.0f, const std::vector<std::uint8_t>& payload = {}) {
     put(HostAction::Dispatch);
@@ -94,9 +60,7 @@ class SequenceWriter {
     put(index);
     put(value);
     put(opt);
-    if (!opcodeTakesPayload(opcode)) return;
-    put(static_cast<std::uint16_t>(payload.size()));
-    bytes_.insert(bytes_.end(), payload.begin(), payload.end());
+    if (opcodeTakesPayload(opcode)) putPayload(payload);
   }
 
   void setParameter(std::int32_t index, float value) {
@@ -133,14 +97,4 @@ class SequenceWriter {
     put(mode);
     put(amplitude);
   }
-
- private:
-  template <typename Field>
-  void put(Field field) {
-    unsigned char bytes[sizeof(Field)];
-    std::memcpy(bytes, &field, sizeof field);
-    bytes_.insert(bytes_.end(), bytes, bytes + sizeof bytes);
-  }
-
-  std::vector<std::uint8_t> bytes_;
 };

@@ -26,7 +26,7 @@ void requireIntactGuards(const ChannelBuffers<Sample>& buffers, const char* whic
 
 // Names the first sample that is not finite, so a report shows where it went wrong.
 template <typename Sample>
-void requireFiniteOutputs(ChannelBuffers<Sample>& outputs) {
+void requireFiniteOutputs(const ChannelBuffers<Sample>& outputs) {
   for (std::size_t channel = 0; channel < outputs.channels(); ++channel)
     for (std::int32_t frame = 0; frame < outputs.frames(); ++frame) {
       const Sample sample = outputs.at(channel, frame);
@@ -82,20 +82,48 @@ bool allFinite(const std::vector<float>& values) {
                      [](float value) { return std::isfinite(value); });
 }
 
+bool sameValues(const std::vector<float>& a, const std::vector<float>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](float x, float y) { return x == y || (std::isnan(x) && std::isnan(y)); });
+}
+
+std::vector<float> expectedAfterLoad(std::vector<float> before, const std::vector<float>& loaded) {
+  std::copy(loaded.begin(), loaded.end(), before.begin());
+  return before;
+}
+
 template <typename Sample>
-void processCheckedBlock(PluginInstance& plugin, const BlockRequest& request) {
-  ChannelBuffers<Sample> inputs(kChannelCount, request.frames, Sample{}, request.misalignment);
+ChannelBuffers<Sample> patternInputs(std::int32_t frames, double amplitude,
+                                     std::size_t misalignment) {
+  ChannelBuffers<Sample> inputs(kChannelCount, frames, Sample{}, misalignment);
   inputs.fillWith([&](std::size_t channel, std::int32_t frame) {
-    return request.amplitude * inputPattern(channel, frame);
+    return amplitude * inputPattern(channel, frame);
   });
+  return inputs;
+}
+
+template <typename Sample>
+void requireSoundBlock(const ChannelBuffers<Sample>& inputs, const ChannelBuffers<Sample>& outputs,
+                       bool outputsMustBeFinite) {
+  requireIntactGuards(inputs, "input");
+  requireIntactGuards(outputs, "output");
+  if (outputsMustBeFinite) requireFiniteOutputs(outputs);
+}
+
+template <typename Sample>
+ChannelBuffers<Sample> processCheckedBlock(PluginInstance& plugin, const BlockRequest& request) {
+  ChannelBuffers<Sample> inputs =
+      patternInputs<Sample>(request.frames, request.amplitude, request.misalignment);
   ChannelBuffers<Sample> separateOutputs(kChannelCount, request.frames, Sample{},
                                          request.misalignment);
   ChannelBuffers<Sample>& outputs = request.inPlace ? inputs : separateOutputs;
   runProcessCall(plugin, inputs, outputs, request.accumulating);
-  requireIntactGuards(inputs, "input");
-  requireIntactGuards(outputs, "output");
-  if (request.outputsMustBeFinite) requireFiniteOutputs(outputs);
+  requireSoundBlock(inputs, outputs, request.outputsMustBeFinite);
+  return std::move(outputs);
 }
 
-template void processCheckedBlock<float>(PluginInstance&, const BlockRequest&);
-template void processCheckedBlock<double>(PluginInstance&, const BlockRequest&);
+template ChannelBuffers<float> patternInputs<float>(std::int32_t, double, std::size_t);
+template void requireSoundBlock<float>(const ChannelBuffers<float>&, const ChannelBuffers<float>&,
+                                       bool);
+template ChannelBuffers<float> processCheckedBlock<float>(PluginInstance&, const BlockRequest&);
+template ChannelBuffers<double> processCheckedBlock<double>(PluginInstance&, const BlockRequest&);

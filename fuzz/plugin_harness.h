@@ -11,6 +11,7 @@
 #include "aeffect.h"
 #include "downmixer_view.h"
 #include "hosted_instance.h"
+#include "plugin_host/channel_buffers.h"
 #include "plugin_host/plugin_instance.h"
 #include "property.h"
 #include "state_chunks.h"
@@ -20,7 +21,7 @@ extern "C" AEffect* VST_CALL VSTPluginMain(audioMasterCallback audioMaster);
 
 // One instance made through the instrumented entry point for a host of its own.
 struct HostedPlugin : HostedInstance {
-  HostedPlugin() : HostedInstance(VSTPluginMain) {}
+  explicit HostedPlugin(HostLog log = HostLog::kept) : HostedInstance(VSTPluginMain, log) {}
 };
 
 struct SavedChunk {
@@ -42,6 +43,24 @@ std::vector<float> loadableValues(const void* data, std::size_t byteCount);
 
 bool allFinite(const std::vector<float>& values);
 
+// Equal, or both NaN.
+bool sameValues(const std::vector<float>& a, const std::vector<float>& b);
+
+// What an instance holds after a load: the values the chunk holds, in order
+// from value 1, over those it held before; an ignored chunk holds none.
+std::vector<float> expectedAfterLoad(std::vector<float> before, const std::vector<float>& loaded);
+
+// Six channels of a fixed, uneven pattern within [-1, 1] times amplitude.
+template <typename Sample>
+ChannelBuffers<Sample> patternInputs(std::int32_t frames, double amplitude,
+                                     std::size_t misalignment = 0);
+
+// Requires that a processing call wrote nothing outside the frames of either
+// buffers and, when asked, that every output sample is finite.
+template <typename Sample>
+void requireSoundBlock(const ChannelBuffers<Sample>& inputs, const ChannelBuffers<Sample>& outputs,
+                       bool outputsMustBeFinite);
+
 struct BlockRequest {
   std::int32_t frames;
   double amplitude;  // every input sample is this times a fixed pattern within [-1, 1]
@@ -51,8 +70,7 @@ struct BlockRequest {
   std::size_t misalignment = 0;  // samples every channel starts off the allocator's alignment
 };
 
-// Processes one block through buffers of 6 inputs and 6 outputs, then
-// requires that nothing was written outside the frames and, when asked, that
-// every output sample is finite.
+// Processes one block of patternInputs through buffers of 6 inputs and 6
+// outputs, checks it with requireSoundBlock and answers the outputs.
 template <typename Sample>
-void processCheckedBlock(PluginInstance& plugin, const BlockRequest& request);
+ChannelBuffers<Sample> processCheckedBlock(PluginInstance& plugin, const BlockRequest& request);

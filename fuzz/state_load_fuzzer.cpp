@@ -2,8 +2,6 @@
 // host has already used. After each load the instance must still save a
 // well-formed chunk holding what the load stored, and process finite input
 // to finite output whenever every value it holds is finite.
-#include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -18,19 +16,6 @@ constexpr std::int32_t kBlockFrames = 64;
 // away from its default.
 constexpr float kMovedParameters[kParameterCount] = {0.3f, 0.6f, 0.9f,  1.0f,
                                                      0.0f, 1.0f, 0.75f, 1.0f};
-
-bool sameValue(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
-
-// A load stores the values the chunk holds, in order from value 1, and leaves
-// the rest as they were; an ignored chunk holds none.
-std::vector<float> expectedAfterLoad(std::vector<float> before, const std::vector<float>& loaded) {
-  std::copy(loaded.begin(), loaded.end(), before.begin());
-  return before;
-}
-
-bool sameValues(const std::vector<float>& a, const std::vector<float>& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameValue);
-}
 
 void processFiniteBlocks(PluginInstance& plugin, bool outputsMustBeFinite) {
   const BlockRequest request{kBlockFrames, 1.0, false, false, outputsMustBeFinite};
