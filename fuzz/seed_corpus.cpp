@@ -11,7 +11,14 @@
 //                   chunk whose byte size points past the end of the file;
 //   settings_file/  settings files as `trimhost params` writes them, with
 //                   comments and blank lines, a byte-order mark and carriage
-//                   returns, marked normalised values, and bad lines.
+//                   returns, marked normalised values, and bad lines;
+//   lv2_state/      LV2 state properties (lv2_state_fuzzer.cpp): a saved
+//                   state with the ports unconnected, at their defaults and
+//                   moved, cut to 0, 3 and 131 bytes, of a foreign type, and
+//                   300 bytes long from a future version;
+//   lv2_run/        LV2 host calls (lv2_run_encoding.h): ports moved, to
+//                   values of no number, infinite, tiny and huge, time
+//                   positions, malformed atoms, and lifecycle orders.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +33,7 @@
 #include "downmixer_view.h"
 #include "host_sequence_encoding.h"
 #include "hosted_instance.h"
+#include "lv2_run_encoding.h"
 #include "plugin_host/preset_file.h"
 #include "state_chunks.h"
 
@@ -53,16 +61,17 @@ Bytes everyControlChanged() {
   return chunk;
 }
 
+Bytes overlongState() {
+  return joined(everyControlChanged(), bytesOf(std::vector<float>(10, 2.0f)));
+}
+
 void writeStateLoadSeeds(const std::filesystem::path& directory) {
   const Bytes changed = everyControlChanged();
   write(directory / "fresh", savedChunkOf({}));
   write(directory / "every_control_changed", changed);
   for (std::size_t length : {0, 3, 4, 8, 131})
     write(directory / ("cut_to_" + std::to_string(length)), prefix(changed, length));
-  Bytes overlong = changed;
-  const Bytes extra = bytesOf(std::vector<float>(10, 2.0f));
-  overlong.insert(overlong.end(), extra.begin(), extra.end());
-  write(directory / "overlong_300", overlong);
+  write(directory / "overlong_300", overlongState());
   Bytes unmarked = changed;
   std::fill_n(unmarked.begin(), sizeof(float), 0);
   write(directory / "unmarked", unmarked);
@@ -233,6 +242,116 @@ void writeSettingsFileSeeds(const std::filesystem::path& directory) {
     write(directory / name, textBytes(text));
 }
 
+// The property's type byte (even: atom:Chunk), the ports' mode, its flags and
+// its value, as lv2_state_fuzzer.cpp reads them.
+Bytes lv2StateInput(std::uint8_t type, std::uint8_t ports, const Bytes& value) {
+  FieldWriter input;
+  input.put(type);
+  input.put(ports);
+  input.put(std::uint32_t{3});  // LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE
+  return joined(input.bytes(), value);
+}
+
+void writeLv2StateSeeds(const std::filesystem::path& directory) {
+  constexpr std::uint8_t kChunk = 0, kUnconnected = 0, kDefaults = 1, kMoved = 2;
+  const Bytes changed = everyControlChanged();
+  write(directory / "saved_ports_unconnected", lv2StateInput(kChunk, kUnconnected, changed));
+  write(directory / "saved_ports_at_defaults", lv2StateInput(kChunk, kDefaults, changed));
+  write(directory / "saved_ports_moved", lv2StateInput(kChunk, kMoved, changed));
+  for (std::size_t length : {0, 3, 131})
+    write(directory / ("cut_to_" + std::to_string(length)),
+          lv2StateInput(kChunk, kUnconnected, prefix(changed, length)));
+  write(directory / "foreign_type", lv2StateInput(2 * 5 + 1, kUnconnected, changed));
+  write(directory / "future_300", lv2StateInput(kChunk, kUnconnected, overlongState()));
+}
+
+template <typename Value>
+Bytes valueBytes(Value value) {
+  FieldWriter bytes;
+  bytes.put(value);
+  return bytes.bytes();
+}
+
+// Keys and types by their places in lv2_run_encoding.h's tables.
+enum TimeKey : std::uint8_t { kBeatsPerMinute, kBeatsPerBar, kBeatUnit, kBeat, kSpeed, kFrame };
+enum TimeType : std::uint8_t { kFloat, kDouble, kInt, kLong, kBool };
+
+std::vector<TimeProperty> playingAt(float beatsPerMinute, double beat) {
+  return {{kBeatsPerMinute, kFloat, valueBytes(beatsPerMinute)},
+          {kBeatsPerBar, kFloat, valueBytes(3.0f)},
+          {kBeatUnit, kInt, valueBytes(std::int32_t{4})},
+          {kBeat, kDouble, valueBytes(beat)},
+          {kSpeed, kFloat, valueBytes(1.0f)}};
+}
+
+Bytes portsMoved() {
+  Lv2RunWriter steps(kBlockSize);
+  steps.activate();
+  const float moved[kParameterCount] = {-12.3f, -83.5f, -167.0f, 1.0f, 0.0f, 1.0f, 6.5f, 1.0f};
+  for (std::uint8_t port = 0; port < kParameterCount; ++port) steps.setControl(port, moved[port]);
+  steps.run(kBlockSize, 0.5f);
+  steps.setControl(0, std::numeric_limits<float>::quiet_NaN());
+  steps.setControl(1, std::numeric_limits<float>::infinity());
+  steps.setControl(2, -std::numeric_limits<float>::infinity());
+  steps.setControl(3, std::numeric_limits<float>::denorm_min());
+  steps.setControl(6, 1e30f);
+  steps.setControl(7, -0.0f);
+  steps.run(256, 1.0f);
+  steps.setControl(0, -12.35f);  // halfway between two steps
+  steps.run(64, 1.0f);
+  steps.deactivate();
+  return steps.bytes();
+}
+
+Bytes timePositions() {
+  Lv2RunWriter steps(kBlockSize);
+  steps.activate();
+  steps.addTimePosition(playingAt(120.0f, 8.0));
+  steps.run(128, 1.0f);
+  steps.run(128, 1.0f);
+  steps.addTimePosition({{kBeatsPerMinute, kDouble, valueBytes(90.0)},
+                         {kBeat, kLong, valueBytes(std::int64_t{12})},
+                         {kSpeed, kInt, valueBytes(std::int32_t{0})},
+                         {kFrame, kBool, valueBytes(std::int32_t{1})}},
+                        kBlankObject);
+  steps.addTimePosition(playingAt(std::numeric_limits<float>::infinity(), -1e300));
+  steps.run(128, 1.0f);
+  return steps.bytes();
+}
+
+Bytes malformedAtoms() {
+  Lv2RunWriter steps(kBlockSize);
+  steps.activate();
+  steps.addTimePosition({{kBeatsPerMinute, kFloat, {}}, {kBeat, kDouble, valueBytes(1.0f)}});
+  steps.run(32, 1.0f);
+  // An object atom of 4 KiB in an event of 16 bytes, then an event cut short.
+  steps.addRawEvent(joined(valueBytes(std::uint32_t{4096}), valueBytes(std::uint64_t{0})));
+  steps.addRawEvent({0x01});
+  steps.run(32, 1.0f);
+  return steps.bytes();
+}
+
+Bytes lifecycleOrders() {
+  Lv2RunWriter steps(0);  // no options: the shell's own block length
+  steps.run(64, 1.0f);
+  steps.activate();
+  steps.activate();
+  steps.run(0, 1.0f);
+  steps.deactivate();
+  steps.run(64, 1.0f);
+  steps.deactivate();
+  steps.activate();
+  steps.run(std::numeric_limits<std::uint16_t>::max(), 0.25f);
+  return steps.bytes();
+}
+
+void writeLv2RunSeeds(const std::filesystem::path& directory) {
+  write(directory / "ports_moved", portsMoved());
+  write(directory / "time_positions", timePositions());
+  write(directory / "malformed_atoms", malformedAtoms());
+  write(directory / "lifecycle_orders", lifecycleOrders());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -246,7 +365,9 @@ int main(int argc, char** argv) {
            {"state_load", writeStateLoadSeeds},
            {"host_sequence", writeHostSequenceSeeds},
            {"program_file", writeProgramFileSeeds},
-           {"settings_file", writeSettingsFileSeeds}}) {
+           {"settings_file", writeSettingsFileSeeds},
+           {"lv2_state", writeLv2StateSeeds},
+           {"lv2_run", writeLv2RunSeeds}}) {
     std::filesystem::create_directories(corpus / target);
     writeSeeds(corpus / target);
   }
