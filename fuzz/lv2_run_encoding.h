@@ -16,10 +16,11 @@ enum class Lv2Action : std::uint8_t {
   // u8 port (modulo the control ports), f32 value: any bits.
   SetControl,
   // A time:Position object as the next run's event: u8 shape, whose low 3
-  // bits are the number of properties and whose bit 7 makes the object an
-  // atom:Blank; then for each property u8 key and u8 type (each modulo its
-  // table below) and a payload, the value's bytes, whose count is the
-  // property's size.
+  // bits are the number of properties, whose bit 6 damages the object's size
+  // and whose bit 7 makes the object an atom:Blank; with bit 6, a u32 that
+  // the object's size field says instead of its true size; then for each
+  // property u8 key and u8 type (each modulo its table below) and a payload,
+  // the value's bytes, whose count is the property's size.
   AddTimePosition,
   // Any bytes as the body of the next run's event, its atom header included:
   // a payload, padded with zeros to 8 bytes.
@@ -41,6 +42,7 @@ constexpr std::uint8_t kTimeKeyCount = 6;
 // read (atom:Bool).
 constexpr std::uint8_t kTimeTypeCount = 5;
 constexpr std::uint8_t kPropertyCountMask = 0x07;
+constexpr std::uint8_t kDamagedObjectSize = 0x40;
 constexpr std::uint8_t kBlankObject = 0x80;
 
 // The frames of a run never exceed this, whatever the block length.
@@ -62,9 +64,11 @@ class Lv2RunWriter : public FieldWriter {
     put(value);
   }
 
-  void addTimePosition(const std::vector<TimeProperty>& properties, std::uint8_t shapeFlags = 0) {
+  void addTimePosition(const std::vector<TimeProperty>& properties, std::uint8_t shapeFlags = 0,
+                       std::uint32_t damagedObjectSize = 0) {
     put(Lv2Action::AddTimePosition);
     put(static_cast<std::uint8_t>(properties.size() | shapeFlags));
+    if ((shapeFlags & kDamagedObjectSize) != 0) put(damagedObjectSize);
     for (const TimeProperty& property : properties) {
       put(property.key);
       put(property.type);

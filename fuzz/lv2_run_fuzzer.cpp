@@ -48,11 +48,15 @@ class TimeEvents {
 
   void addTimePosition(SequenceReader& reader) {
     const auto shape = reader.take<std::uint8_t>();
+    const bool damaged = (shape & kDamagedObjectSize) != 0;
+    const auto damagedSize = damaged ? reader.take<std::uint32_t>() : 0;
     Bytes properties;
     for (int count = shape & kPropertyCountMask; count > 0; --count)
       properties = joined(properties, propertyFrom(reader));
+    const auto trueSize =
+        static_cast<std::uint32_t>(sizeof(LV2_Atom_Object_Body) + properties.size());
     FieldWriter object;
-    object.put(static_cast<std::uint32_t>(sizeof(LV2_Atom_Object_Body) + properties.size()));
+    object.put(damaged ? damagedSize : trueSize);
     object.put(lv2_.urid((shape & kBlankObject) != 0 ? LV2_ATOM__Blank : LV2_ATOM__Object));
     object.put(std::uint32_t{0});  // id
     object.put(lv2_.urid(LV2_TIME__Position));

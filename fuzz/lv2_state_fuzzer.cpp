@@ -92,9 +92,9 @@ void check(const StateInput& input) {
   const std::vector<float> inForce = valuesInForce(input, taken, lv2.controls());
   lv2.run(kBlockFrames, 1.0, allFinite(inForce));
   const StateProperty first = lv2.save();
-  require(holdsValuesInForce(valuesALoadTakes(first.value), inForce,
-                             input.ports != Ports::unconnected),
-          "a restore stores the values the chunk holds over the others, and the ports win");
+  require(
+      holdsValuesInForce(valuesALoadTakes(first.value), inForce, input.ports != Ports::unconnected),
+      "a restore stores the values the chunk holds over the others, and the ports win");
   require(lv2.restore(first) == LV2_STATE_SUCCESS, "a restore takes a save");
   require(lv2.save().value == first.value, "the save of a restored save is the same");
 }

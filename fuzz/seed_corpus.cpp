@@ -261,7 +261,7 @@ void writeLv2StateSeeds(const std::filesystem::path& directory) {
   for (std::size_t length : {0, 3, 131})
     write(directory / ("cut_to_" + std::to_string(length)),
           lv2StateInput(kChunk, kUnconnected, prefix(changed, length)));
-  write(directory / "foreign_type", lv2StateInput(2 * 5 + 1, kUnconnected, changed));
+  write(directory / "foreign_type", lv2StateInput(0xFF, kUnconnected, changed));  // URID 127
   write(directory / "future_300", lv2StateInput(kChunk, kUnconnected, overlongState()));
 }
 
@@ -324,7 +324,12 @@ Bytes malformedAtoms() {
   steps.activate();
   steps.addTimePosition({{kBeatsPerMinute, kFloat, {}}, {kBeat, kDouble, valueBytes(1.0f)}});
   steps.run(32, 1.0f);
-  // An object atom of 4 KiB in an event of 16 bytes, then an event cut short.
+  // Positions whose objects say they are longer than the sequence, and end
+  // inside their second property; an atom of 4 KiB in an event of 16 bytes;
+  // an event cut short.
+  steps.addTimePosition(playingAt(120.0f, 8.0), kDamagedObjectSize, 4096);
+  steps.run(32, 1.0f);
+  steps.addTimePosition(playingAt(120.0f, 8.0), kDamagedObjectSize, 8 + 24 + 12);
   steps.addRawEvent(joined(valueBytes(std::uint32_t{4096}), valueBytes(std::uint64_t{0})));
   steps.addRawEvent({0x01});
   steps.run(32, 1.0f);
