@@ -10,9 +10,9 @@
 // A restore takes an atom:Chunk and refuses any other type; the values in
 // force are then the chunk's over the defaults, and the connected ports' over
 // those (the ports' values lie on the controls' steps, so they are kept as
-// they are); the block's outputs are finite whenever those values are; a
-// save is one well-formed chunk holding them, and the save of a restored save
-// is the same bytes.
+// they are, to within the runtime's tolerance of a change); the block's
+// outputs are finite whenever those values are; a save is one well-formed
+// chunk holding them, and the save of a restored save is the same bytes.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
