@@ -20,8 +20,8 @@ const LV2_State_Interface& stateInterfaceOf(const LV2_Descriptor& descriptor) {
   return *state;
 }
 
-LV2_State_Status storeProperty(LV2_State_Handle handle, std::uint32_t key, const void* value,
-                               std::size_t size, std::uint32_t type, std::uint32_t flags) {
+LV2_State_Status keepEveryProperty(LV2_State_Handle handle, std::uint32_t key, const void* value,
+                                   std::size_t size, std::uint32_t type, std::uint32_t flags) {
   const auto* bytes = static_cast<const std::uint8_t*>(value);
   static_cast<std::vector<StateProperty>*>(handle)->push_back(
       {key, type, flags, Chunk(bytes, bytes + size)});
@@ -41,8 +41,8 @@ struct HeldProperty {
 };
 
 // Hands back exactly the property held, and nothing under any other key.
-const void* retrieveProperty(LV2_State_Handle handle, std::uint32_t key, std::size_t* size,
-                             std::uint32_t* type, std::uint32_t* flags) {
+const void* retrieveHeldProperty(LV2_State_Handle handle, std::uint32_t key, std::size_t* size,
+                                 std::uint32_t* type, std::uint32_t* flags) {
   const auto& held = *static_cast<const HeldProperty*>(handle);
   if (key != held.property.key) return nullptr;
   *size = held.property.value.size();
@@ -53,21 +53,11 @@ const void* retrieveProperty(LV2_State_Handle handle, std::uint32_t key, std::si
 
 }  // namespace
 
-LV2_URID UridMap::operator()(const char* uri) { return map(this, uri); }
-
-LV2_URID UridMap::map(LV2_URID_Map_Handle handle, const char* uri) {
-  std::vector<std::string>& uris = static_cast<UridMap*>(handle)->uris_;
-  const auto found = std::find(uris.begin(), uris.end(), uri);
-  if (found != uris.end()) return static_cast<LV2_URID>(found - uris.begin() + 1);
-  uris.emplace_back(uri);
-  return static_cast<LV2_URID>(uris.size());
-}
-
 Lv2Instance::Lv2Instance(std::int32_t nominalBlockLength)
     : nominalBlockLength_(nominalBlockLength), descriptor_(lv2_descriptor(0)) {
   require(descriptor_ != nullptr && lv2_descriptor(1) == nullptr,
           "the library describes one plugin");
-  features_[0] = {LV2_URID__map, urids_.feature()};
+  features_[0] = {LV2_URID__map, &urids_.lv2Map};
   featureList_[0] = &features_[0];
   if (nominalBlockLength_ != 0) {
     options_[0] = {LV2_OPTIONS_INSTANCE,
@@ -112,12 +102,12 @@ ChannelBuffers<float> Lv2Instance::run(std::int32_t frames, double amplitude,
 
 LV2_State_Status Lv2Instance::restore(const StateProperty& property) {
   HeldProperty held(property);
-  return stateInterfaceOf(*descriptor_).restore(handle_, retrieveProperty, &held, 0, nullptr);
+  return stateInterfaceOf(*descriptor_).restore(handle_, retrieveHeldProperty, &held, 0, nullptr);
 }
 
 StateProperty Lv2Instance::save() {
   std::vector<StateProperty> stored;
-  require(stateInterfaceOf(*descriptor_).save(handle_, storeProperty, &stored, 0, nullptr) ==
+  require(stateInterfaceOf(*descriptor_).save(handle_, keepEveryProperty, &stored, 0, nullptr) ==
               LV2_STATE_SUCCESS,
           "a save succeeds");
   require(stored.size() == 1, "a save stores one property");

@@ -13,9 +13,9 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
 #include <vector>
 
+#include "lv2_host.h"
 #include "plugin_harness.h"
 
 // Linked in from the instrumented LV2 library; hosts look it up by this name.
@@ -24,18 +24,6 @@ extern "C" const LV2_Descriptor* lv2_descriptor(std::uint32_t index);
 constexpr std::uint32_t kFirstInputPort = kParameterCount;
 constexpr std::uint32_t kFirstOutputPort = kFirstInputPort + kChannelCount;
 constexpr std::uint32_t kTimePort = kFirstOutputPort + kChannelCount;
-
-// URIDs as a host hands them out: 1 for the first URI asked for, and so on.
-class UridMap {
- public:
-  LV2_URID operator()(const char* uri);
-  LV2_URID_Map* feature() { return &feature_; }
-
- private:
-  static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri);
-  std::vector<std::string> uris_;
-  LV2_URID_Map feature_{this, map};
-};
 
 // One state property as the plugin stores it, or as a host hands it back.
 struct StateProperty {
