@@ -45,9 +45,10 @@ constexpr std::uint8_t kPropertyCountMask = 0x07;
 constexpr std::uint8_t kDamagedObjectSize = 0x40;
 constexpr std::uint8_t kBlankObject = 0x80;
 
-// The frames of a run never exceed this, whatever the block length: the LV2
-// shell's block size without a nominal length. Longer runs take only longer.
-constexpr std::int32_t kMaxRunFrames = 1024;
+// The frames of a run never exceed this, whatever the block length: runs
+// longer than the group forms' tails and the seeds' block length (512) take
+// only longer.
+constexpr std::int32_t kMaxRunFrames = 512;
 
 struct TimeProperty {
   std::uint8_t key;
