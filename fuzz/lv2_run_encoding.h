@@ -45,10 +45,10 @@ constexpr std::uint8_t kPropertyCountMask = 0x07;
 constexpr std::uint8_t kDamagedObjectSize = 0x40;
 constexpr std::uint8_t kBlankObject = 0x80;
 
-// The frames of a run never exceed this, whatever the block length: runs
-// longer than the group forms' tails and the seeds' block length (512) take
-// only longer.
-constexpr std::int32_t kMaxRunFrames = 512;
+// The frames of a run never exceed this, whatever the block length: every
+// group form and its tail of single frames is reached long before, and a
+// longer run takes only longer.
+constexpr std::int32_t kMaxRunFrames = 256;
 
 struct TimeProperty {
   std::uint8_t key;

@@ -289,7 +289,7 @@ Bytes portsMoved() {
   steps.activate();
   const float moved[kParameterCount] = {-12.3f, -83.5f, -167.0f, 1.0f, 0.0f, 1.0f, 6.5f, 1.0f};
   for (std::uint8_t port = 0; port < kParameterCount; ++port) steps.setControl(port, moved[port]);
-  steps.run(kBlockSize, 0.5f);
+  steps.run(kMaxRunFrames, 0.5f);
   steps.setControl(0, std::numeric_limits<float>::quiet_NaN());
   steps.setControl(1, std::numeric_limits<float>::infinity());
   steps.setControl(2, -std::numeric_limits<float>::infinity());
