@@ -3,22 +3,38 @@
 // contract.
 #pragma once
 
+// x86 processors, 32 and 64 bits, have SSE2 in every build.
+#if defined(__x86_64__) || defined(__i386__)
 #include <emmintrin.h>
+#endif
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-// Sanitising store: a NaN or an infinity becomes 0 before it is stored;
-// finite values, zeros and denormals pass unchanged. Written as the SSE2 mask
-// the lane operations use, since a plain select compiles to x87 code in the
-// 32-bit build, where every sample of the audio path goes through here.
+// Sanitising store: a NaN or an infinity becomes +0 before it is stored;
+// finite values, zeros and denormals pass unchanged (under flush-to-zero a
+// comparison sees a denormal as zero, which is finite, and the value itself
+// passes untouched). This is the rule in plain C++: the sanitising store
+// itself off x86, and the portable lanes' rule on every processor.
+template <typename Real>
+Real sanitisedPortably(Real value) {
+  return std::fabs(value) < std::numeric_limits<Real>::infinity() ? value : Real{0};
+}
+
+// The sanitising store. On x86 written as the SSE2 mask the lane operations
+// use, since a plain select compiles to x87 code in the 32-bit build, where
+// every sample of the audio path goes through here.
 inline double sanitised(double value) {
+#if defined(__x86_64__) || defined(__i386__)
   const __m128d v = _mm_set_sd(value);
   const __m128d magnitude = _mm_andnot_pd(_mm_set_sd(-0.0), v);
   const __m128d finite =
       _mm_cmplt_sd(magnitude, _mm_set_sd(std::numeric_limits<double>::infinity()));
   return _mm_cvtsd_f64(_mm_and_pd(v, finite));
+#else
+  return sanitisedPortably(value);
+#endif
 }
 
 // Integer conversion: nudged by 0.0001 away from zero, then truncated toward
