@@ -1,12 +1,11 @@
 // Which groups the block loop runs: chosen once per process from the
-// processor's features (AVX2 on x86-64 where present, else SSE2, the baseline
-// of every build), and whenever the factors change by whether they are
-// routine and, for float samples, bounded.
+// processor's features (AVX2 on x86-64 where present, else the baseline
+// lanes of the build: SSE2 on x86, NEON on aarch64, the portable lanes
+// elsewhere), and whenever the factors change by whether they are routine
+// and, for float samples, bounded.
 #include "effect/downmix_groups.h"
 
 #include <cmath>
-
-#include "runtime/lanes_sse2.h"
 
 namespace {
 
@@ -14,11 +13,11 @@ namespace {
 constexpr double kBoundedFactor = 18446744073709551616.0;
 
 DownmixGroupForms chooseGroupForms() {
-#if defined(TRIMIXER_HAS_AVX2_UNIT)
+#if defined(TRIMIXER_LANES_AVX2)
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx2")) return downmixGroupFormsAvx2();
 #endif
-  return downmixGroupFormsSse2();
+  return downmixGroupFormsBaseline();
 }
 
 // Chosen when the library is loaded, before a host can call in, so that no
@@ -41,8 +40,6 @@ bool DownmixFactors::routine() const {
   const bool busExact = busPass == 1.0 || (busPass == 0.0 && !std::signbit(busPass));
   return pairOn1 == 1.0 && pairOn2 == 1.0 && pairOn3 == 1.0 && busExact;
 }
-
-DownmixGroupForms downmixGroupFormsSse2() { return downmixGroupFormsOf<Sse2Lanes>(); }
 
 void TTovraEffect::setFactors(const DownmixFactors& factors) {
   factors_ = factors;

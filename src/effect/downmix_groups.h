@@ -33,10 +33,16 @@ struct DownmixGroupForms {
   DownmixGroups<double> generalDouble;
 };
 
-// The forms of each instruction set: SSE2 everywhere; AVX2 from the unit
-// compiled for it, on x86-64 only, to be called only on a processor that has it.
+// The forms of each set of lanes, each defined by a unit of its own in the
+// builds that carry it (src/CMakeLists.txt says which): SSE2 on x86; AVX2 on
+// x86-64, to be called only on a processor that has it; NEON on aarch64; the
+// portable lanes on any other processor, and in the x86 tests.
 DownmixGroupForms downmixGroupFormsSse2();
 DownmixGroupForms downmixGroupFormsAvx2();
+DownmixGroupForms downmixGroupFormsNeon();
+DownmixGroupForms downmixGroupFormsPortable();
+// The build's baseline, the first of the sets above it carries.
+DownmixGroupForms downmixGroupFormsBaseline();
 
 namespace {
 

@@ -2,12 +2,16 @@
 // frame: the same bits in every output, channel variable and input variable,
 // over block lengths that leave every remainder, settings on both sides of
 // every bound of the range check, in place and not, misaligned, both sample
-// types, two blocks in a row, each instruction set's forms on their own, and
-// with flush-to-zero set. Guards around every buffer must stay untouched.
+// types, two blocks in a row, each set of lanes' forms on their own (the
+// portable lanes' on every processor), and with flush-to-zero set where the
+// processor has it. Guards around every buffer must stay untouched.
 #include "effect/downmix_groups.h"
 
 #include <gtest/gtest.h>
+
+#if defined(__x86_64__) || defined(__i386__)
 #include <xmmintrin.h>
+#endif
 
 #include <cmath>
 #include <cstring>
@@ -185,18 +189,25 @@ std::vector<std::pair<const char*, DownmixGroups<Sample>>> formsFor(const Downmi
   }
 }
 
-// An instruction set's forms and how many frames a group of doubles holds;
-// a group of floats holds four.
+// A set of lanes' forms and how many frames a group of doubles holds; a
+// group of floats holds four.
 struct InstructionSet {
   const char* name;
   DownmixGroupForms forms;
   std::int32_t frames;
 };
 
+// Every set of lanes this build has, and the portable lanes.
 std::vector<InstructionSet> instructionSets() {
-  std::vector<InstructionSet> sets{{"SSE2", downmixGroupFormsSse2(), 2}};
-#if defined(__x86_64__)
+  std::vector<InstructionSet> sets{{"portable", downmixGroupFormsPortable(), 2}};
+#if defined(TRIMIXER_LANES_SSE2)
+  sets.push_back({"SSE2", downmixGroupFormsSse2(), 2});
+#endif
+#if defined(TRIMIXER_LANES_AVX2)
   if (__builtin_cpu_supports("avx2")) sets.push_back({"AVX2", downmixGroupFormsAvx2(), 4});
+#endif
+#if defined(TRIMIXER_LANES_NEON)
+  sets.push_back({"NEON", downmixGroupFormsNeon(), 2});
 #endif
   return sets;
 }
@@ -233,21 +244,46 @@ void expectFormExact(const InstructionSet& set, const Setting& setting, std::int
 }
 
 // Flush-to-zero and denormals-are-zero, as some hosts set them, for the
-// lifetime of the object.
+// lifetime of the object: MXCSR's FTZ and DAZ on x86, FPCR.FZ (both in one)
+// on aarch64. Other processors are tested without.
 class FlushToZero {
  public:
-  explicit FlushToZero(bool on) : saved_(_mm_getcsr()) {
-    if (on) _mm_setcsr(saved_ | 0x8040);
+#if defined(__x86_64__) || defined(__i386__)
+  static constexpr bool kAvailable = true;
+  using Mode = unsigned;
+  static constexpr Mode kFlushBits = 0x8040;
+  static Mode mode() { return _mm_getcsr(); }
+  static void setMode(Mode mode) { _mm_setcsr(mode); }
+#elif defined(__aarch64__)
+  static constexpr bool kAvailable = true;
+  using Mode = std::uint64_t;
+  static constexpr Mode kFlushBits = Mode{1} << 24;
+  static Mode mode() {
+    Mode mode;
+    __asm__ __volatile__("mrs %0, fpcr" : "=r"(mode));
+    return mode;
   }
-  ~FlushToZero() { _mm_setcsr(saved_); }
+  static void setMode(Mode mode) { __asm__ __volatile__("msr fpcr, %0" : : "r"(mode) : "memory"); }
+#else
+  static constexpr bool kAvailable = false;
+  using Mode = int;
+  static constexpr Mode kFlushBits = 0;
+  static Mode mode() { return 0; }
+  static void setMode(Mode) {}
+#endif
+
+  explicit FlushToZero(bool on) : saved_(mode()) {
+    if (on) setMode(saved_ | kFlushBits);
+  }
+  ~FlushToZero() { setMode(saved_); }
 
  private:
-  unsigned saved_;
+  Mode saved_;
 };
 
 template <typename Sample>
 void expectExactEverywhere(const std::vector<InstructionSet>& sets) {
-  for (bool flushToZero : {false, true}) {
+  for (bool flushToZero : {false, FlushToZero::kAvailable}) {
     const FlushToZero mode(flushToZero);
     for (const Setting& setting : kSettings)
       for (std::int32_t frames : kLengths)
