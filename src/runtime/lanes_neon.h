@@ -19,6 +19,9 @@ struct NeonLanes {
   using Vector = float64x2_t;
   using Floats = float32x4_t;
   static constexpr std::int32_t kFrames = 2;
+  // Sample buffers are aligned to their samples only.
+  using UnalignedVector [[gnu::aligned(alignof(double))]] = float64x2_t;
+  using UnalignedFloats [[gnu::aligned(alignof(float))]] = float32x4_t;
   static constexpr int kFloatHalves = 2;
 
   static Vector broadcast(double value) { return vdupq_n_f64(value); }
@@ -54,9 +57,15 @@ struct NeonLanes {
     const Floats narrowed = vcvt_high_f32_f64(vcvt_f32_f64(halves[0]), halves[1]);
     const Floats limited =
         vminq_f32(vmaxq_f32(narrowed, vdupq_n_f32(-FLT_MAX)), vdupq_n_f32(FLT_MAX));
-    vst1q_f32(samples, limited);
+    *reinterpret_cast<UnalignedFloats*>(samples) = limited;
   }
-  static void store(double* samples, Vector value) { vst1q_f64(samples, value); }
+  // Stores are plain assignments of the vector type, which, unlike
+  // vst1q_f64 and vst1q_f32, the compiler knows write samples only: the
+  // loop then keeps the channel pointers in registers instead of reading
+  // them again after every store.
+  static void store(double* samples, Vector value) {
+    *reinterpret_cast<UnalignedVector*>(samples) = value;
+  }
 
   static void storeLastLane(double* to, Vector value) { vst1q_lane_f64(to, value, 1); }
 
@@ -64,7 +73,9 @@ struct NeonLanes {
   static Floats broadcastFloats(double value) { return vdupq_n_f32(static_cast<float>(value)); }
   static Floats multiply(Floats a, Floats b) { return vmulq_f32(a, b); }
   // Float samples that need no narrowing or limit.
-  static void storeExact(float* samples, Floats value) { vst1q_f32(samples, value); }
+  static void storeExact(float* samples, Floats value) {
+    *reinterpret_cast<UnalignedFloats*>(samples) = value;
+  }
 };
 
 }  // namespace
