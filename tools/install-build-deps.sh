@@ -16,8 +16,13 @@
 #           the Windows installer, debhelper and lintian for the Debian
 #           package, man to read the manual page, bash-completion to load its
 #           completion, Ardour to find the installed plugin
+#   arm64   the aarch64 build and its tests under qemu-user: the cross
+#           compiler, qemu-user, and Debian's arm64 builds of the libraries
+#           trimhost and the tests link (libsndfile and what it pulls, lilv,
+#           GoogleTest, the LV2 headers), beside their amd64 twins
+#           (multiarch: this profile adds the arm64 architecture)
 #
-#   tools/install-build-deps.sh [PROFILE...]   # all four by default
+#   tools/install-build-deps.sh [PROFILE...]   # build, tests, hosts and release by default
 #
 # Safe to run again: packages already present are not fetched a second time,
 # and apt's lists are refreshed only when something is missing.
@@ -40,6 +45,10 @@ hosts_packages=(
   audacity jalv jackd2 python3-jack-client ecasound lv2file muse imagemagick xdotool
 )
 release_packages=(nsis debhelper lintian man-db bash-completion ardour)
+arm64_packages=(
+  g++-aarch64-linux-gnu qemu-user
+  libsndfile1-dev:arm64 liblilv-dev:arm64 libgtest-dev:arm64 lv2-dev:arm64
+)
 
 profiles=("$@")
 [ "${#profiles[@]}" -gt 0 ] || profiles=(build tests hosts release)
@@ -50,7 +59,8 @@ for profile in "${profiles[@]}"; do
     tests) wanted+=("${tests_packages[@]}") ;;
     hosts) wanted+=("${hosts_packages[@]}") ;;
     release) wanted+=("${release_packages[@]}") ;;
-    *) echo "install-build-deps: unknown profile '$profile'; choose from build, tests, hosts, release" >&2; exit 2 ;;
+    arm64) wanted+=("${arm64_packages[@]}") ;;
+    *) echo "install-build-deps: unknown profile '$profile'; choose from build, tests, hosts, release, arm64" >&2; exit 2 ;;
   esac
 done
 
@@ -68,11 +78,15 @@ as_root() {
 mapfile -t todo < <(missing "${wanted[@]}")
 [ "${#todo[@]}" -gt 0 ] || exit 0
 
-# An i386 package needs the architecture, and apt's lists then need refreshing.
-if printf '%s\n' "${todo[@]}" | grep -q ':i386$' &&
-  ! dpkg --print-foreign-architectures | grep -qx i386; then
-  as_root dpkg --add-architecture i386
-fi
+# A package of another architecture (i386, arm64) needs that architecture,
+# and apt's lists then need refreshing.
+mapfile -t foreign < <(printf '%s\n' "${todo[@]}" | sed -n 's/^.*:\([a-z0-9]*\)$/\1/p' | sort -u)
+known=" $(dpkg --print-foreign-architectures | tr '\n' ' ') "
+for architecture in "${foreign[@]}"; do
+  if [[ $known != *" $architecture "* ]]; then
+    as_root dpkg --add-architecture "$architecture"
+  fi
+done
 export DEBIAN_FRONTEND=noninteractive
 as_root apt-get update -qq
 as_root apt-get install -y -qq --no-install-recommends "${todo[@]}"
