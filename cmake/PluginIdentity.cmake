@@ -24,12 +24,17 @@ if(WIN32)
 else()
   set(TRIMIXER_PLATFORM linux)
 endif()
+# Debian names the same architectures its own way: the Debian package's file
+# name, which the Linux README tells users to install.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
   set(TRIMIXER_ARCHITECTURE aarch64)
+  set(TRIMIXER_DEBIAN_ARCHITECTURE arm64)
 elseif(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(TRIMIXER_ARCHITECTURE x86_64)
+  set(TRIMIXER_DEBIAN_ARCHITECTURE amd64)
 else()
   set(TRIMIXER_ARCHITECTURE x86)
+  set(TRIMIXER_DEBIAN_ARCHITECTURE i386)
 endif()
 set(TRIMIXER_LIBRARY_NAME ${TRIMIXER_FILE_STEM}-${TRIMIXER_PLATFORM}-${TRIMIXER_ARCHITECTURE})
 set(TRIMIXER_LIBRARY_FILE ${TRIMIXER_LIBRARY_NAME}${CMAKE_SHARED_MODULE_SUFFIX})
@@ -88,5 +93,7 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/README.txt.in
   ${PROJECT_BINARY_DIR}/packaging/README.txt @ONLY)
 
 # The artefacts' names for the scripts, tests and packaging, which source this
-# file rather than typing a name.
+# file rather than typing a name; with the binutils and the emulator for this
+# build's target, which the build machine's own may not read or run.
+list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " TRIMIXER_EMULATOR_SHELL)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/artefacts.env.in ${PROJECT_BINARY_DIR}/artefacts.env @ONLY)
