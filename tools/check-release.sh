@@ -174,30 +174,44 @@ done
 setup=$artefact_stem-$release_version-windows-setup.exe
 check "$setup is a PE32 program" is_pe i686-w64-mingw32-objdump pei-i386 PE32 program "$dir/$setup"
 
-# The Debian package: what it installs and where, and lintian's verdict,
-# tests/installers/debian_package.sh tests, as root.
-read_debian_package
-deb=$dir/${debian_package##*/}
-# names FIELD VALUE: the package's control information gives FIELD that VALUE.
+# The Debian packages, one per architecture: what the build machine's installs
+# and where, and lintian's verdict on each, tests/installers/debian_package.sh
+# tests, as root. The others cannot be installed here; that they install the
+# same files as the first stands for it.
+
+# names DEB FIELD VALUE: the package's control information gives FIELD that VALUE.
 names() {
   local value
-  value=$(dpkg-deb --field "$deb" "$1")
-  [ "$value" = "$2" ] || { echo "$1: $value"; return 1; }
+  value=$(dpkg-deb --field "$1" "$2")
+  [ "$value" = "$3" ] || { echo "$2: $value"; return 1; }
 }
-# copyright_license: the licence text of the package's copyright file, the
+# copyright_license DEB: the licence text of the package's copyright file, the
 # last License paragraph with its indent and its "." lines undone.
 copyright_license() {
-  dpkg-deb --fsys-tarfile "$deb" | tar -xOf - "./usr/share/doc/$debian_name/copyright" |
+  dpkg-deb --fsys-tarfile "$1" | tar -xOf - "./usr/share/doc/$debian_name/copyright" |
     awk '/^License:/ { text = "" }
          /^ / { line = substr($0, 2); if (line == ".") line = ""; text = text line "\n" }
          END { printf "%s", text }'
 }
-if check "${deb##*/} can be read" dpkg-deb --info "$deb"; then
-  check "${deb##*/} is package $debian_name" names Package "$debian_name"
-  check "${deb##*/} is version $release_version" names Version "$release_version"
-  check "${deb##*/} is for $debian_architecture" names Architecture "$debian_architecture"
-  check "${deb##*/}: its copyright file holds LICENSE" cmp <(copyright_license) LICENSE
-fi
+# installed_paths DEB: every file and folder the package installs, sorted.
+installed_paths() { dpkg-deb --fsys-tarfile "$1" | tar -tf - | sort; }
+# installs_same_paths DEB REFERENCE: both packages install the same paths.
+installs_same_paths() { diff <(installed_paths "$2") <(installed_paths "$1"); }
+
+read_debian_package "${debian_architectures[0]}"
+reference=$dir/${debian_package##*/}
+for architecture in "${debian_architectures[@]}"; do
+  read_debian_package "$architecture"
+  deb=$dir/${debian_package##*/}
+  check "${deb##*/} can be read" dpkg-deb --info "$deb" || continue
+  check "${deb##*/} is package $debian_name" names "$deb" Package "$debian_name"
+  check "${deb##*/} is version $release_version" names "$deb" Version "$release_version"
+  check "${deb##*/} is for $architecture" names "$deb" Architecture "$architecture"
+  check "${deb##*/}: its copyright file holds LICENSE" cmp <(copyright_license "$deb") LICENSE
+  [ "$deb" = "$reference" ] ||
+    check "${deb##*/} installs the paths ${reference##*/} installs" \
+      installs_same_paths "$deb" "$reference"
+done
 
 # covers_exactly FOLDER SUMS: SUMS lists every other file in FOLDER, and
 # nothing else.

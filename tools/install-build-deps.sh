@@ -20,7 +20,9 @@
 #           compiler, qemu-user, and Debian's arm64 builds of the libraries
 #           trimhost and the tests link (libsndfile and what it pulls, lilv,
 #           GoogleTest, the LV2 headers), beside their amd64 twins
-#           (multiarch: this profile adds the arm64 architecture)
+#           (multiarch: this profile adds the arm64 architecture), and the
+#           arm64 pkg-config, which the cross-built Debian package asks for
+#           by its target's name
 #
 #   tools/install-build-deps.sh [PROFILE...]   # build, tests, hosts and release by default
 #
@@ -47,7 +49,7 @@ hosts_packages=(
 release_packages=(nsis debhelper lintian man-db bash-completion ardour)
 arm64_packages=(
   g++-aarch64-linux-gnu qemu-user
-  libsndfile1-dev:arm64 liblilv-dev:arm64 libgtest-dev:arm64 lv2-dev:arm64
+  libsndfile1-dev:arm64 liblilv-dev:arm64 libgtest-dev:arm64 lv2-dev:arm64 pkgconf:arm64
 )
 
 profiles=("$@")

@@ -3,9 +3,9 @@
 # with README.txt, LICENSE and the factory presets (and on Linux the LV2
 # bundle, and trimhost with its manual page and bash completion) into a zip
 # of its own in build/release/, then the Windows installer for both DLLs
-# (tools/make-windows-installer.sh) and the Debian package
-# (tools/make-debian-package.sh), beside SHA256SUMS, the checksums of every
-# release file.
+# (tools/make-windows-installer.sh) and the Debian package for each of its
+# architectures (tools/make-debian-package.sh), beside SHA256SUMS, the
+# checksums of every release file.
 #
 #   tools/make-release.sh
 #
@@ -15,8 +15,9 @@ cd "$(dirname "$0")/.."
 source tools/release-packages.sh
 
 # The Windows DLLs need the mingw-w64 toolchains of the tests profile, the
-# installer and the package the release profile.
-tools/install-build-deps.sh build tests release
+# installer and the package the release profile, the aarch64 zip and package
+# the arm64 profile.
+tools/install-build-deps.sh build tests release arm64
 
 for package in "${release_packages[@]}"; do
   read -r _ preset _ <<<"$package"
@@ -58,8 +59,10 @@ rm -rf "$stage"
 echo "== windows installer"
 made+=("$(tools/make-windows-installer.sh)")
 
-echo "== Debian package"
-made+=("$(tools/make-debian-package.sh)")
+for architecture in "${debian_architectures[@]}"; do
+  echo "== Debian package for $architecture"
+  made+=("$(tools/make-debian-package.sh "$architecture")")
+done
 
 # One checksum line per release file, so that a download can be verified
 # with "sha256sum -c SHA256SUMS" in the folder that holds them.

@@ -69,15 +69,19 @@ read_release_package() {
 presets_folder=presets
 presets_source=build/linux/presets
 
-# The Debian package is built for this architecture alone (debian/control).
-debian_architecture=amd64
+# The architectures the Debian package is built for, those debian/control
+# lists: the build machine's first, the one the others are compared with and
+# the one the package tests install; the others are cross-built.
+debian_architectures=(amd64 arm64)
 
-# read_debian_package: sets debian_name, the Debian package's name (the stem of
-# the linux preset's artefacts.env), and debian_package, its file in the
-# release folder, named as dpkg-buildpackage names it.
+# read_debian_package ARCHITECTURE: sets debian_name, the Debian package's
+# name (the stem of the linux preset's artefacts.env), debian_architecture,
+# and debian_package, its file in the release folder, named as
+# dpkg-buildpackage names it.
 read_debian_package() {
   # shellcheck source=cmake/artefacts.env.in
   source build/linux/artefacts.env || return 1
   debian_name=$artefact_stem
+  debian_architecture=$1
   debian_package=$release_dir/${debian_name}_${release_version}_$debian_architecture.deb
 }
