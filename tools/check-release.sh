@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Checks the zips that tools/make-release.sh made: each holds exactly its
 # library, README.txt, LICENSE and the factory presets (the program files the
-# Linux build saved) in its top folder (and the Linux one its LV2
+# Linux build saved) in its top folder (and the Linux ones their LV2
 # bundle, trimhost, its manual page and its completion), the libraries are not
 # empty and are built for their platform and architecture, the bundle
-# describes this version, trimhost is a stripped program that runs and says
-# this version, and README.txt, LICENSE, the manual page and the completion
-# are the repository's, README.txt titled for the version in CMakeLists.txt
-# and naming the vendor version derived from it; the Windows installer is a
-# 32-bit Windows program; the Debian package is this version's, for amd64,
-# and holds LICENSE; SHA256SUMS lists every release file with its
-# checksum. Prints one line per check, then
+# describes this version, trimhost is a stripped program for its architecture
+# that runs (under the build's emulator for another processor) and says this
+# version, and README.txt, LICENSE, the manual page and the completion are the
+# repository's, README.txt titled for the version in CMakeLists.txt and naming
+# the vendor version derived from it; the Windows installer is a 32-bit
+# Windows program; each Debian package is this version's, for its
+# architecture, holds LICENSE and installs the same files as the amd64 one;
+# SHA256SUMS lists every release file with its checksum. Prints one line per
+# check, then
 # "release: N passed, M failed"; exits non-zero when any check fails.
 #
 #   tools/check-release.sh [DIR]    # DIR holds the zips; default build/release
@@ -38,16 +40,17 @@ holds_exactly() {
   [ "$found" = "$expected" ] || { echo "holds: $found"; return 1; }
 }
 
-# is_elf FORMAT KIND FILE: an ELF file of that format, of KIND "library" (a
-# shared object) or "program" (an executable). A position-independent
-# executable is dynamic too, but names an interpreter.
+# is_elf OBJDUMP FORMAT KIND FILE: an ELF file of that format, read with the
+# target's objdump, of KIND "library" (a shared object) or "program" (an
+# executable). A position-independent executable is dynamic too, but names an
+# interpreter.
 is_elf() {
-  local format=$1 kind=$2 file=$3 header headers interpreter=no
-  header=$(objdump -f "$file") || return 1
+  local objdump=$1 format=$2 kind=$3 file=$4 header headers interpreter=no
+  header=$("$objdump" -f "$file") || return 1
   grep -q "file format $format\$" <<<"$header" || { echo "not $format"; return 1; }
   # Read whole before grep: under pipefail, grep -q leaving a pipe early
   # would fail objdump with SIGPIPE, and the match with it.
-  headers=$(objdump -p "$file") || return 1
+  headers=$("$objdump" -p "$file") || return 1
   if grep -q '^ *INTERP ' <<<"$headers"; then interpreter=yes; fi
   case $kind in
     library)
@@ -58,18 +61,18 @@ is_elf() {
   esac
 }
 
-# has_no_debug_sections FILE: no .debug section is left in it.
+# has_no_debug_sections OBJDUMP FILE: no .debug section is left in it.
 has_no_debug_sections() {
   local sections
-  sections=$(objdump -h "$1" | awk '$2 ~ /^\.debug/ { print $2 }') || return 1
+  sections=$("$1" -h "$2" | awk '$2 ~ /^\.debug/ { print $2 }') || return 1
   [ -z "$sections" ] || { echo "$sections"; return 1; }
 }
 
-# prints_version PROGRAM: `PROGRAM --version` prints its name and this
-# release's version.
+# prints_version PROGRAM [EMULATOR...]: `PROGRAM --version`, run under the
+# emulator when one is given, prints its name and this release's version.
 prints_version() {
   local output
-  output=$("$1" --version) || return 1
+  output=$("${@:2}" "$1" --version) || return 1
   [ "$output" = "${1##*/} $release_version" ] || { echo "printed '$output'"; return 1; }
 }
 
@@ -90,24 +93,31 @@ is_pe() {
   fi
 }
 
+# set_elf_kinds FORMAT ARCH: the kinds of a Linux package for ARCH, whose
+# files are ELF files of FORMAT.
+set_elf_kinds() {
+  kind="an ELF $2 shared object"
+  kind_check=(is_elf "$target_objdump" "$1" library)
+  program_kind="an ELF $2 executable"
+  program_check=(is_elf "$target_objdump" "$1" program)
+}
+
 # set_library_kind PLATFORM-ARCH: sets kind, the kind of library that package
-# ships, and kind_check, the command that checks a file is of that kind; and
+# ships, and kind_check, the command that checks a file is of that kind (with
+# the objdump of the package's build, which reads its target's files); and
 # for the programs it ships, program_kind and program_check.
 set_library_kind() {
   program_kind="of a kind this script knows"
   program_check=(false)
   case $1 in
-    linux-x86_64)
-      kind="an ELF x86-64 shared object"
-      kind_check=(is_elf elf64-x86-64 library)
-      program_kind="an ELF x86-64 executable"
-      program_check=(is_elf elf64-x86-64 program) ;;
+    linux-x86_64) set_elf_kinds elf64-x86-64 x86-64 ;;
+    linux-aarch64) set_elf_kinds elf64-littleaarch64 aarch64 ;;
     windows-x86)
       kind="a PE32 i386 DLL"
-      kind_check=(is_pe i686-w64-mingw32-objdump pei-i386 PE32 DLL) ;;
+      kind_check=(is_pe "$target_objdump" pei-i386 PE32 DLL) ;;
     windows-x86_64)
       kind="a PE32+ x86-64 DLL"
-      kind_check=(is_pe x86_64-w64-mingw32-objdump pei-x86-64 PE32+ DLL) ;;
+      kind_check=(is_pe "$target_objdump" pei-x86-64 PE32+ DLL) ;;
     *)
       kind="of a kind this script knows"
       kind_check=(false) ;;
@@ -158,9 +168,10 @@ for package in "${release_packages[@]}"; do
   done
   if [ -n "$tool" ]; then
     check "$name: $tool is $program_kind" "${program_check[@]}" "$unpacked/$tool"
-    check "$name: $tool has no debug sections" has_no_debug_sections "$unpacked/$tool"
+    check "$name: $tool has no debug sections" \
+      has_no_debug_sections "$target_objdump" "$unpacked/$tool"
     check "$name: $tool --version prints '$tool $release_version'" \
-      prints_version "$unpacked/$tool"
+      prints_version "$unpacked/$tool" "${target_emulator[@]}"
     for i in "${!tool_files[@]}"; do
       [ "${tool_files[i]}" = "$tool" ] ||
         check "$name: ${tool_files[i]} is the repository's ${tool_sources[i]}" \

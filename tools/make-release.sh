@@ -48,8 +48,10 @@ for package in "${release_packages[@]}"; do
     cp "${preset_sources[i]}" "$stage/$name/${preset_files[i]}"
   done
   # The native build keeps debug information for the tests; users need none.
-  find "$stage/$name" -name '*.so' -exec strip --strip-debug {} +
-  [ -z "$tool" ] || strip "$stage/$name/$tool"
+  # The build's own strip reads its target's files, which the build
+  # machine's may not.
+  find "$stage/$name" -name '*.so' -exec "$target_strip" --strip-debug {} +
+  [ -z "$tool" ] || "$target_strip" "$stage/$name/$tool"
   # Run inside the stage so that the zip's paths start at the top folder.
   (cd "$stage" && cmake -E tar cf "../$name.zip" --format=zip "$name")
   made+=("$release_dir/$name.zip")

@@ -24,6 +24,7 @@ release_checksums=SHA256SUMS
 # ships the factory presets' program files in presets/.
 release_packages=(
   "linux-x86_64 linux lv2 trimhost"
+  "linux-aarch64 linux-arm64 lv2 trimhost"
   "windows-x86 win32"
   "windows-x86_64 win64"
 )
