@@ -206,8 +206,14 @@ copyright_license() {
 }
 # installed_paths DEB: every file and folder the package installs, sorted.
 installed_paths() { dpkg-deb --fsys-tarfile "$1" | tar -tf - | sort; }
-# installs_same_paths DEB REFERENCE: both packages install the same paths.
-installs_same_paths() { diff <(installed_paths "$2") <(installed_paths "$1"); }
+# installs_same_paths DEB REFERENCE: both packages install the same paths;
+# prints each path only one of them installs.
+installs_same_paths() {
+  local differences
+  differences=$(diff <(installed_paths "$2") <(installed_paths "$1") |
+    sed -n 's/^< /not installed: /p; s/^> /installed only here: /p')
+  [ -z "$differences" ] || { echo "$differences"; return 1; }
+}
 
 read_debian_package "${debian_architectures[0]}"
 reference=$dir/${debian_package##*/}
