@@ -17,7 +17,8 @@
 #           package, man to read the manual page, bash-completion to load its
 #           completion, Ardour to find the installed plugin
 #   arm64   the aarch64 build and its tests under qemu-user: the cross
-#           compiler, qemu-user, and Debian's arm64 builds of the libraries
+#           compiler, qemu-user, Debian's arm64 C and C++ runtimes (the
+#           emulator runs programs with them), and its arm64 builds of the libraries
 #           trimhost and the tests link (libsndfile and what it pulls, lilv,
 #           GoogleTest, the LV2 headers), beside their amd64 twins
 #           (multiarch: this profile adds the arm64 architecture), and the
@@ -48,7 +49,7 @@ hosts_packages=(
 )
 release_packages=(nsis debhelper lintian man-db bash-completion ardour)
 arm64_packages=(
-  g++-aarch64-linux-gnu qemu-user
+  g++-aarch64-linux-gnu qemu-user libc6:arm64 libstdc++6:arm64
   libsndfile1-dev:arm64 liblilv-dev:arm64 libgtest-dev:arm64 lv2-dev:arm64 pkgconf:arm64
 )
 
