@@ -9,6 +9,8 @@
 #   fuzz      the fuzz targets: their corpus and saved regressions, then fuzzing for a bounded time
 #   win32     the 32-bit Windows DLL, its tests under wine
 #   win64     the 64-bit Windows DLL, its tests under wine
+#   arm64     the Linux aarch64 build (preset linux-arm64), its tests under
+#             qemu-user, its renders compared with the demo preset's native ones
 #   hosts     the plugin in real hosts: Ardour 7, LMMS 1.2, ecasound 2.9 and MusE 4.1's
 #             plugin scanner (tools/run-host-tests.sh)
 #   release   the release packages: tools/make-release.sh, then tools/check-release.sh
@@ -29,7 +31,7 @@ cd "$(dirname "$0")/.."
 # shellcheck source=tools/summary-line.sh
 . tools/summary-line.sh
 
-all_steps=(linux sanitize tsan fuzz win32 win64 hosts release format)
+all_steps=(linux sanitize tsan fuzz win32 win64 arm64 hosts release format)
 steps=("$@")
 [ "${#steps[@]}" -gt 0 ] || steps=("${all_steps[@]}")
 for step in "${steps[@]}"; do
@@ -42,6 +44,7 @@ done
 profiles=(build tests)
 case " ${steps[*]} " in *" hosts "*) profiles+=(hosts) ;; esac
 case " ${steps[*]} " in *" release "*) profiles+=(release) ;; esac
+case " ${steps[*]} " in *" arm64 "* | *" release "*) profiles+=(arm64) ;; esac
 tools/install-build-deps.sh "${profiles[@]}"
 install_seconds=$SECONDS
 
@@ -102,6 +105,14 @@ for step in "${steps[@]}"; do
         run_counted debian-package tests/installers/debian_package.sh || status=1
       else
         step_failed "release: making the packages failed"
+      fi
+      ;;
+    arm64)
+      echo "== arm64: the native build its renders are compared with"
+      if cmake --preset demo >/dev/null && cmake --build --preset demo; then
+        run_preset linux-arm64
+      else
+        step_failed "arm64: building the native reference failed"
       fi
       ;;
     hosts)
