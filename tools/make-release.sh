@@ -19,6 +19,11 @@ source tools/release-packages.sh
 # the arm64 profile.
 tools/install-build-deps.sh build tests release arm64
 
+# Everything dated is dated by the commit, so that building it again, later
+# and elsewhere, gives the same bytes (tools/check-reproducible.sh).
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export SOURCE_DATE_EPOCH
+
 for package in "${release_packages[@]}"; do
   read -r _ preset _ <<<"$package"
   echo "== $preset: configure and build the plugin"
@@ -52,8 +57,7 @@ for package in "${release_packages[@]}"; do
   # machine's may not.
   find "$stage/$name" -name '*.so' -exec "$target_strip" --strip-debug {} +
   [ -z "$tool" ] || "$target_strip" "$stage/$name/$tool"
-  # Run inside the stage so that the zip's paths start at the top folder.
-  (cd "$stage" && cmake -E tar cf "../$name.zip" --format=zip "$name")
+  tools/reproducible-zip.py "$release_dir/$name.zip" "$stage/$name"
   made+=("$release_dir/$name.zip")
 done
 rm -rf "$stage"

@@ -22,6 +22,9 @@
 
 Unicode true
 SetCompressor /SOLID lzma
+; Installed files take the time of their install: the setup program then holds
+; no build times, and the same DLLs make the same bytes.
+SetDateSave off
 RequestExecutionLevel admin
 ManifestDPIAware true
 
