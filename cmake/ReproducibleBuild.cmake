@@ -4,7 +4,11 @@
 # are relative to the source tree, and the Windows linker writes no link time
 # into the DLL's header.
 
-add_compile_options("-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=")
+# Linking too: with link-time optimisation the linker runs the compiler again,
+# whose debug information would otherwise name the build folder.
+set(source_relative_paths "-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=")
+add_compile_options(${source_relative_paths})
+add_link_options(${source_relative_paths})
 if(WIN32)
   add_link_options(-Wl,--no-insert-timestamp)
 endif()

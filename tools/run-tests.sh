@@ -13,8 +13,9 @@
 #             qemu-user, its renders compared with the demo preset's native ones
 #   hosts     the plugin in real hosts: Ardour 7, LMMS 1.2, ecasound 2.9 and MusE 4.1's
 #             plugin scanner (tools/run-host-tests.sh)
-#   release   the release packages: tools/make-release.sh, then tools/check-release.sh
-#             and the installer tests in tests/installers
+#   release   the release packages: tools/make-release.sh, then tools/check-release.sh,
+#             the installer tests in tests/installers, and tools/check-reproducible.sh
+#             (the same commit built again in a clone elsewhere gives the same files)
 #   format    the layout of every tracked .cpp and .h file (tools/check-format.sh)
 #
 #   tools/run-tests.sh                # everything
@@ -103,6 +104,7 @@ for step in "${steps[@]}"; do
         run_counted release tools/check-release.sh || status=1
         run_counted windows-installer tests/installers/windows_installer.sh || status=1
         run_counted debian-package tests/installers/debian_package.sh || status=1
+        run_counted reproducible tools/check-reproducible.sh build/release || status=1
       else
         step_failed "release: making the packages failed"
       fi
