@@ -6,16 +6,18 @@
 # file, then "reproducible: N passed, M failed"; exits non-zero when any
 # differs. A zip that differs is listed entry by entry, to show which.
 #
-#   tools/check-reproducible.sh [DIR]
+#   tools/check-reproducible.sh [DIR [OTHER]]
 #
 # DIR holds a release already built from this checkout, whose working tree
 # must then have no changes (the test command's release step passes
 # build/release). Without DIR the commit is built twice, in two clones, one
-# after the other.
+# after the other. With OTHER nothing is built: the two releases are compared,
+# a published one with a local build, say.
 #
 # No errexit: a command that fails here is a failed check, counted and shown.
 set -uo pipefail
 first=${1:+$(realpath "$1")}
+second=${2:+$(realpath "$2")}
 cd "$(dirname "$0")/.." || exit 1
 source tools/release-packages.sh
 # shellcheck source=tools/checks.sh
@@ -52,17 +54,17 @@ same_file() {
   return 1
 }
 
-if [ -n "$first" ]; then
-  if ! git diff --quiet HEAD; then
-    echo "check-reproducible: the working tree has changes; commit them or run without DIR" >&2
-    exit 1
-  fi
-else
+if [ -z "$first" ]; then
   first=$(build_release "$work/first") || { tail -n 30 "$work/first.log"; exit 1; }
+elif [ -z "$second" ] && ! git diff --quiet HEAD; then
+  echo "check-reproducible: the working tree has changes; commit them or run without DIR" >&2
+  exit 1
 fi
-# A longer path than the first build's, so that no path can hide in its length.
-second=$(build_release "$work/second-build-of-$(git rev-parse --short HEAD)") ||
-  { tail -n 30 "$work"/second-build-*.log; exit 1; }
+if [ -z "$second" ]; then
+  # A longer path than the first build's, so that no path can hide in its length.
+  second=$(build_release "$work/second-build-of-$(git rev-parse --short HEAD)") ||
+    { tail -n 30 "$work"/second-build-*.log; exit 1; }
+fi
 
 mapfile -t files < <( (cd "$first" && ls) ; (cd "$second" && ls) )
 mapfile -t files < <(printf '%s\n' "${files[@]}" | sort -u)
