@@ -13,9 +13,10 @@
 #           lv2file, MusE (its plugin scanner), Xvfb, strace and gdb,
 #           ImageMagick and xdotool for the screenshots
 #   release what the release packages are made and checked with: NSIS for
-#           the Windows installer, debhelper and lintian for the Debian
-#           package, man to read the manual page, bash-completion to load its
-#           completion, Ardour to find the installed plugin
+#           the Windows installer and 7-Zip to unpack it, debhelper and
+#           lintian for the Debian package, man to read the manual page,
+#           bash-completion to load its completion, Ardour to find the
+#           installed plugin
 #   arm64   the aarch64 build and its tests under qemu-user: the cross
 #           compiler, qemu-user, Debian's arm64 C and C++ runtimes (the
 #           emulator runs programs with them), and its arm64 builds of the libraries
@@ -47,7 +48,7 @@ hosts_packages=(
   ardour xvfb x11-utils strace gdb lmms:i386 lmms-vst-server:i386
   audacity jalv jackd2 python3-jack-client ecasound lv2file muse imagemagick xdotool
 )
-release_packages=(nsis debhelper lintian man-db bash-completion ardour)
+release_packages=(nsis p7zip-full debhelper lintian man-db bash-completion ardour)
 arm64_packages=(
   g++-aarch64-linux-gnu qemu-user libc6:arm64 libstdc++6:arm64
   libsndfile1-dev:arm64 liblilv-dev:arm64 libgtest-dev:arm64 lv2-dev:arm64 pkgconf:arm64
