@@ -2,8 +2,9 @@
 # Builds the plugin library for each platform and architecture and packs each
 # with README.txt, LICENSE and the factory presets (and on Linux the LV2
 # bundle, and trimhost with its manual page and bash completion) into a zip
-# of its own in build/release/, then the Windows installer for both DLLs
-# (tools/make-windows-installer.sh) and the Debian package for each of its
+# of its own in build/release/, the Windows DLLs stripped and their debug
+# information in one symbols archive beside them, then the Windows installer
+# for both DLLs (tools/make-windows-installer.sh) and the Debian package for each of its
 # architectures (tools/make-debian-package.sh), beside SHA256SUMS, the
 # checksums of every release file.
 #
@@ -24,6 +25,25 @@ tools/install-build-deps.sh build tests release arm64
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export SOURCE_DATE_EPOCH
 
+# keep_debug_apart BUILT SHIPPED DEBUG: SHIPPED is BUILT without symbols and
+# debug information, which DEBUG keeps; SHIPPED's debug link names DEBUG with
+# its checksum, and both keep the build id, so that a debugger finds DEBUG
+# for a crash address in SHIPPED. The export table and the version resource
+# are not debug information and stay. objcopy dates the PE headers it writes
+# SOURCE_DATE_EPOCH, set above, not the time now.
+keep_debug_apart() {
+  mkdir -p "$(dirname "$2")"
+  "$target_objcopy" --only-keep-debug "$1" "$3"
+  "$target_objcopy" --strip-all --add-gnu-debuglink="$3" "$1" "$2"
+}
+
+# pack_zip NAME: zips the folder NAME of the stage into NAME.zip in the
+# release folder.
+pack_zip() {
+  tools/reproducible-zip.py "$release_dir/$1.zip" "$stage/$1"
+  made+=("$release_dir/$1.zip")
+}
+
 for package in "${release_packages[@]}"; do
   read -r _ preset _ <<<"$package"
   echo "== $preset: configure and build the plugin"
@@ -31,16 +51,23 @@ for package in "${release_packages[@]}"; do
   # The names of what the package ships come from the configured build.
   read_release_package "$package"
   cmake --build --preset "$preset" --target "${targets[@]}"
+  [ -z "$debug_file" ] || keep_debug_apart "build/$preset/src/$library" "$library_source" "$debug_file"
 done
 
 # Start from an empty folder so that no zip of an earlier version is left.
 rm -rf "$release_dir"
 stage=$release_dir/stage
 made=()
+symbols=()
 for package in "${release_packages[@]}"; do
   read_release_package "$package"
   mkdir -p "$stage/$name"
-  cp "build/$preset/src/$library" "build/$preset/packaging/README.txt" LICENSE "$stage/$name/"
+  cp "$library_source" "build/$preset/packaging/README.txt" LICENSE "$stage/$name/"
+  if [ -n "$debug_file" ]; then
+    mkdir -p "$stage/$symbols_name/$symbols_folder"
+    cp "$debug_file" "$stage/$symbols_name/$symbols_folder/"
+    [[ " ${symbols[*]} " == *" $symbols_name "* ]] || symbols+=("$symbols_name")
+  fi
   if [ -n "$bundle" ]; then
     mkdir "$stage/$name/$bundle"
     cp "${bundle_files[@]/#/build/$preset/$bundle/}" "$stage/$name/$bundle/"
@@ -57,9 +84,9 @@ for package in "${release_packages[@]}"; do
   # machine's may not.
   find "$stage/$name" -name '*.so' -exec "$target_strip" --strip-debug {} +
   [ -z "$tool" ] || "$target_strip" "$stage/$name/$tool"
-  tools/reproducible-zip.py "$release_dir/$name.zip" "$stage/$name"
-  made+=("$release_dir/$name.zip")
+  pack_zip "$name"
 done
+for name in "${symbols[@]}"; do pack_zip "$name"; done
 rm -rf "$stage"
 
 echo "== windows installer"

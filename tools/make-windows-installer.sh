@@ -8,20 +8,22 @@
 #
 #   tools/make-windows-installer.sh
 #       build/release/<stem>-<version>-windows-setup.exe from the builds' DLLs
+#       as the release ships them, stripped
 #   tools/make-windows-installer.sh VERSION DLL32 DLL64 OUTPUT
 #       a setup program of another version from other DLL files, as the tests
 #       make of an earlier release to install over
 #
-# The builds must be configured and their DLLs built, and the linux build's
-# presets saved (tools/make-release.sh does both, then calls this script).
+# The builds must be configured, their DLLs built and stripped, and the linux
+# build's presets saved (tools/make-release.sh does all, then calls this
+# script).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/release-packages.sh
 
-# dll_of PRESET: the path of the DLL that preset builds.
+# dll_of PRESET: the path of the DLL that preset builds, as the release ships it.
 dll_of() {
   # shellcheck source=cmake/artefacts.env.in
-  (source "build/$1/artefacts.env" && echo "build/$1/src/$plugin_library")
+  (source "build/$1/artefacts.env" && echo "build/$1/$shipped_folder/$plugin_library")
 }
 
 # four_fields VERSION: the version with as many ".0" added as make four fields,

@@ -20,25 +20,37 @@ release_checksums=SHA256SUMS
 
 # One line per package: platform-arch, the preset that builds its library
 # and what the package ships beside it: "lv2", the LV2 bundle; "trimhost",
-# the command-line host with its manual page and bash completion. Every package
-# ships the factory presets' program files in presets/.
+# the command-line host with its manual page and bash completion; "symbols",
+# the library stripped of its symbols and debug information, which go into
+# the platform's symbols archive instead. Every package ships the factory
+# presets' program files in presets/.
 release_packages=(
   "linux-x86_64 linux lv2 trimhost"
   "linux-aarch64 linux-arm64 lv2 trimhost"
-  "windows-x86 win32"
-  "windows-x86_64 win64"
+  "windows-x86 win32 symbols"
+  "windows-x86_64 win64 symbols"
 )
+
+# Where tools/make-release.sh leaves a library shipped without its debug
+# information, in build/<preset>, with that information beside it in the
+# library's name and this suffix (the name the library's debug link gives).
+shipped_folder=shipped
+debug_suffix=.debug
 
 # read_release_package PACKAGE: sets target, preset, the package's name (its
 # top folder, and its zip's name without ".zip"), targets (what the preset
-# builds for it), library (the file in build/<preset>/src) and, where it ships
-# them, bundle (the LV2 bundle's folder in build/<preset>) and bundle_files
+# builds for it), library (the file in build/<preset>/src), library_source
+# (the file the package ships, stripped where its debug information goes
+# apart) and, where it ships them, bundle (the LV2 bundle's folder in build/<preset>) and bundle_files
 # (what that folder holds), tool (the program, built in build/<preset>) and
 # tool_files and tool_sources (the program, its manual page and completion:
 # their names in the package and where each comes from), and preset_files and
 # preset_sources (the factory presets' program files likewise: a program file
 # is the same on every platform, so all come from the Linux build, whose
-# trimhost saves them). The names come from the artefacts.env the preset's
+# trimhost saves them), and for a library stripped of its debug information,
+# debug_file (the file that keeps it, beside library_source), symbols_name
+# (the symbols archive's top folder and name without ".zip") and
+# symbols_folder (the architecture's folder there). The names come from the artefacts.env the preset's
 # configuration wrote.
 read_release_package() {
   local extras
@@ -48,7 +60,9 @@ read_release_package() {
   name=$artefact_stem-$release_version-$target
   targets=(trimixer_plugin)
   library=$plugin_library
+  library_source=build/$preset/src/$library
   bundle='' bundle_files=() tool='' tool_files=() tool_sources=()
+  debug_file='' symbols_name='' symbols_folder=''
   preset_files=("${factory_presets[@]/#/$presets_folder/}")
   preset_sources=("${factory_presets[@]/#/$presets_source/}")
   if [[ " $extras " == *" lv2 "* ]]; then
@@ -62,6 +76,12 @@ read_release_package() {
     tool_files=("$tool" "$trimhost_man_page" "$trimhost_zip_completion")
     tool_sources=("build/$preset/trimhost/$tool" "trimhost/man/$trimhost_man_page"
       "trimhost/completion/$tool")
+  fi
+  if [[ " $extras " == *" symbols "* ]]; then
+    library_source=build/$preset/$shipped_folder/$library
+    debug_file=$library_source$debug_suffix
+    symbols_name=$artefact_stem-$release_version-${target%%-*}-symbols
+    symbols_folder=${target#*-}
   fi
 }
 

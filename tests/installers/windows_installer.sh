@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tests the Windows installer that tools/make-release.sh made, under wine,
 # each scenario in a prefix of its own in build/release-tests/windows-installer:
-# a silent install into a fresh 64-bit prefix (the DLLs, the factory presets,
+# a silent install into a fresh 64-bit prefix (the stripped DLLs, the factory presets,
 # the Uninstall entry, the host suite on the installed 32-bit DLL) and its
 # silent uninstall; an earlier version installed where VSTPluginsPath points,
 # then this one over it; a silent install on 32-bit Windows. Prints ok/FAIL lines and
@@ -20,6 +20,9 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 source build/win32/artefacts.env && dll32=$plugin_library
 # shellcheck source=cmake/artefacts.env.in
 source build/win64/artefacts.env && dll64=$plugin_library
+# The DLLs as the release ships them, stripped by tools/make-release.sh.
+shipped32=build/win32/$shipped_folder/$dll32
+shipped64=build/win64/$shipped_folder/$dll64
 setup=$PWD/$release_dir/$artefact_stem-$release_version-windows-setup.exe
 suite=build/win32/tests/interface_suite/interface_suite.exe
 export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
@@ -98,13 +101,13 @@ mkdir -p "$drive/$common64" "$drive/$common32"
 echo stranger >"$drive/$common64/other-plugin.dll"
 echo stranger >"$drive/$common32/other-plugin.dll"
 run_wine "$setup" /S
-check "$dll64 in Program Files\\Common Files\\VST2, as built" cmp "build/win64/src/$dll64" "$drive/$common64/$dll64"
-check "$dll32 in Program Files (x86)\\Common Files\\VST2, as built" cmp "build/win32/src/$dll32" "$drive/$common32/$dll32"
+check "$dll64 in Program Files\\Common Files\\VST2, as shipped" cmp "$shipped64" "$drive/$common64/$dll64"
+check "$dll32 in Program Files (x86)\\Common Files\\VST2, as shipped" cmp "$shipped32" "$drive/$common32/$dll32"
 check "the factory presets in Program Files\\$title\\Presets, as saved" \
   presets_in "$drive/Program Files/$title/Presets"
 check "Uninstall entry: publisher $vendor" equals "$vendor" "$(entry Publisher)"
 check "Uninstall entry: version $release_version" equals "$release_version" "$(entry DisplayVersion)"
-check "Uninstall entry: size of both DLLs" has_size_of "build/win64/src/$dll64" "build/win32/src/$dll32"
+check "Uninstall entry: size of both DLLs" has_size_of "$shipped64" "$shipped32"
 check "the installed $dll32 passes the interface suite" \
   wine "$suite" "C:\\${common32//\//\\}\\$dll32"
 
@@ -133,8 +136,8 @@ check "the earlier version in the VSTPluginsPath of each view" \
 # Pointing VSTPluginsPath elsewhere shows that an upgrade keeps the folders used.
 plugins_path Moved
 run_wine "$setup" /S
-check "$dll64 replaced the earlier version's" cmp "build/win64/src/$dll64" "$drive/Plugins64/$dll64"
-check "$dll32 replaced the earlier version's" cmp "build/win32/src/$dll32" "$drive/Plugins32/$dll32"
+check "$dll64 replaced the earlier version's" cmp "$shipped64" "$drive/Plugins64/$dll64"
+check "$dll32 replaced the earlier version's" cmp "$shipped32" "$drive/Plugins32/$dll32"
 check "no file of the earlier version left" equals "" "$(find "$drive" -name 'earlier-*')"
 check "one Uninstall entry" equals 1 "$(entries)"
 check "the entry names version $release_version" equals "$release_version" "$(entry DisplayVersion)"
@@ -142,7 +145,7 @@ check "the entry names version $release_version" equals "$release_version" "$(en
 echo "== 32-bit prefix: silent install"
 fresh_prefix win32 win32
 run_wine "$setup" /S
-check "$dll32 in Program Files\\Common Files\\VST2, as built" cmp "build/win32/src/$dll32" "$drive/$common64/$dll32"
+check "$dll32 in Program Files\\Common Files\\VST2, as shipped" cmp "$shipped32" "$drive/$common64/$dll32"
 check "no $dll64 installed" equals "" "$(find "$drive" -name "$dll64")"
 
 checks_summary windows-installer
