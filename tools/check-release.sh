@@ -8,8 +8,11 @@
 # that runs (under the build's emulator for another processor) and says this
 # version, and README.txt, LICENSE, the manual page and the completion are the
 # repository's, README.txt titled for the version in CMakeLists.txt and naming
-# the vendor version derived from it; the Windows installer is a 32-bit
-# Windows program; each Debian package is this version's, for its
+# the vendor version derived from it; the Windows DLLs, in the zips and in the
+# installer alike, carry no debug information, which the symbols archive
+# keeps in a debug file per DLL that its debug link and build id match and
+# that reads its entry points' addresses as source lines; the Windows
+# installer is a 32-bit Windows program; each Debian package is this version's, for its
 # architecture, holds LICENSE and installs the same files as the amd64 one;
 # SHA256SUMS lists every release file with its checksum. Prints one line per
 # check, then
@@ -124,6 +127,42 @@ set_library_kind() {
   esac
 }
 
+# debug_link_matches OBJCOPY LIBRARY DEBUG: LIBRARY's debug link names DEBUG's
+# file and carries its CRC-32, which gzip's trailer holds in the same byte
+# order.
+debug_link_matches() {
+  local link=$work/debug-link name
+  "$1" --dump-section .gnu_debuglink="$link" "$2" "$work/dumped" || return 1
+  name=$(head -z -n1 "$link" | tr -d '\0')
+  [ "$name" = "${3##*/}" ] || { echo "names '$name'"; return 1; }
+  [ "$(tail -c4 "$link" | od -An -tx1)" = "$(gzip -c "$3" | tail -c8 | head -c4 | od -An -tx1)" ] ||
+    { echo "CRC-32 differs"; return 1; }
+}
+
+# build_id OBJDUMP FILE: the signature of FILE's CodeView record.
+build_id() { "$1" -p "$2" | sed -n 's/.*(format RSDS signature \([0-9a-f]*\) age .*/\1/p'; }
+
+# same_build_id OBJDUMP LIBRARY DEBUG: both have one build id, the same.
+same_build_id() {
+  local library debug
+  library=$(build_id "$1" "$2") debug=$(build_id "$1" "$3")
+  if [ -z "$library" ] || [ "$library" != "$debug" ]; then echo "'$library' and '$debug'"; return 1; fi
+}
+
+# reads_exports_as_lines OBJDUMP ADDR2LINE LIBRARY DEBUG: each address LIBRARY
+# exports, as a crash report would give it, is a source file's line in DEBUG.
+reads_exports_as_lines() {
+  local headers base rva addresses=() lines
+  headers=$("$1" -p "$3") || return 1
+  base=0x$(awk '$1 == "ImageBase" { print $2 }' <<<"$headers")
+  while read -r rva; do
+    addresses+=("$(printf '0x%x' $((base + 0x$rva)))")
+  done < <(awk '/Export RVA$/ { print $(NF - 2) }' <<<"$headers")
+  [ "${#addresses[@]}" -gt 0 ] || { echo "no exports"; return 1; }
+  lines=$("$2" -e "$4" "${addresses[@]}") || return 1
+  ! grep -v ':[1-9][0-9]*$' <<<"$lines"
+}
+
 # Each package's README.txt is the one its build generated from
 # packaging/README.txt.in, titled for the version in CMakeLists.txt.
 
@@ -184,6 +223,41 @@ done
 # and where, tests/installers/windows_installer.sh tests under wine.
 setup=$artefact_stem-$release_version-windows-setup.exe
 check "$setup is a PE32 program" is_pe i686-w64-mingw32-objdump pei-i386 PE32 program "$dir/$setup"
+
+# The libraries shipped stripped: as each zip and the installer hold them,
+# against their debug files in the symbols archive.
+unpacked_setup=$work/setup
+check "$setup can be unpacked" 7z x -y -bd -o"$unpacked_setup" "$dir/$setup"
+debug_files=()
+for package in "${release_packages[@]}"; do
+  # The packages whose artefacts.env is missing were reported above.
+  read_release_package "$package" || continue
+  [ -n "$debug_file" ] || continue
+  symbols_zip=$dir/$symbols_name.zip
+  debug_entry=$symbols_folder/${debug_file##*/}
+  debug_files+=("$debug_entry")
+  # Unpacked once, for the first library whose debug file it holds.
+  if [ ! -d "$work/$symbols_name" ]; then
+    mkdir "$work/$symbols_name"
+    check "$symbols_name.zip can be read" sh -c 'cd "$1" && cmake -E tar xf "$2"' _ "$work" "$symbols_zip"
+  fi
+  shipped=$work/$target/$name/$library
+  debug=$work/$symbols_name/$debug_entry
+  # 7-Zip names the installer's folders by variables it cannot resolve.
+  from_setup=$(find "$unpacked_setup" -type f -name "$library")
+  check "$name: $library has no debug sections" has_no_debug_sections "$target_objdump" "$shipped"
+  check "$setup: $library has no debug sections" \
+    has_no_debug_sections "$target_objdump" "$from_setup"
+  check "$setup: $library is the zip's" cmp "$from_setup" "$shipped"
+  check "$symbols_name.zip: $debug_entry is the file $library's debug link names, CRC-32 included" \
+    debug_link_matches "$target_objcopy" "$shipped" "$debug"
+  check "$symbols_name.zip: $debug_entry has $library's build id" \
+    same_build_id "$target_objdump" "$shipped" "$debug"
+  check "$symbols_name.zip: $debug_entry reads $library's exported addresses as source lines" \
+    reads_exports_as_lines "$target_objdump" "$target_addr2line" "$shipped" "$debug"
+done
+check "$symbols_name.zip holds exactly $symbols_name/ with a debug file per library" \
+  holds_exactly "$symbols_zip" "$symbols_name" "${debug_files[@]}"
 
 # The Debian packages, one per architecture: what the build machine's installs
 # and where, and lintian's verdict on each, tests/installers/debian_package.sh
