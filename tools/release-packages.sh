@@ -41,16 +41,17 @@ debug_suffix=.debug
 # top folder, and its zip's name without ".zip"), targets (what the preset
 # builds for it), library (the file in build/<preset>/src), library_source
 # (the file the package ships, stripped where its debug information goes
-# apart) and, where it ships them, bundle (the LV2 bundle's folder in build/<preset>) and bundle_files
-# (what that folder holds), tool (the program, built in build/<preset>) and
-# tool_files and tool_sources (the program, its manual page and completion:
-# their names in the package and where each comes from), and preset_files and
-# preset_sources (the factory presets' program files likewise: a program file
-# is the same on every platform, so all come from the Linux build, whose
-# trimhost saves them), and for a library stripped of its debug information,
-# debug_file (the file that keeps it, beside library_source), symbols_name
-# (the symbols archive's top folder and name without ".zip") and
-# symbols_folder (the architecture's folder there). The names come from the artefacts.env the preset's
+# apart) and, where it ships them, bundle (the LV2 bundle's folder in
+# build/<preset>) and bundle_files (what that folder holds), tool (the
+# program, built in build/<preset>) and tool_files and tool_sources (the
+# program, its manual page and completion: their names in the package and
+# where each comes from), and preset_files and preset_sources (the factory
+# presets' program files likewise: a program file is the same on every
+# platform, so all come from the Linux build, whose trimhost saves them), and
+# for a library stripped of its debug information, debug_file (the file that
+# keeps it, beside library_source), symbols_name (the symbols archive's top
+# folder and name without ".zip") and symbols_folder (the architecture's
+# folder there). The names come from the artefacts.env the preset's
 # configuration wrote.
 read_release_package() {
   local extras
