@@ -4,9 +4,9 @@
 # bundle, and trimhost with its manual page and bash completion) into a zip
 # of its own in build/release/, the Windows DLLs stripped and their debug
 # information in one symbols archive beside them, then the Windows installer
-# for both DLLs (tools/make-windows-installer.sh) and the Debian package for each of its
-# architectures (tools/make-debian-package.sh), beside SHA256SUMS, the
-# checksums of every release file.
+# for both DLLs (tools/make-windows-installer.sh) and the Debian package for
+# each of its architectures (tools/make-debian-package.sh), beside SHA256SUMS,
+# the checksums of every release file.
 #
 #   tools/make-release.sh
 #
