@@ -53,3 +53,23 @@ if(TRIMIXER_SANITIZE OR TRIMIXER_TSAN)
 else()
   set(TRIMIXER_SANITIZED_MODULES OFF)
 endif()
+
+# How a Linux plugin module is linked: its version script leaves the host
+# only the entry points, and outside the sanitized builds it carries its own
+# C++ runtime and libgcc, so that it loads on systems whose libstdc++ is
+# older than the build machine's and into hosts built on another C++
+# runtime, and needs nothing but the C library and libm. A sanitized module
+# keeps the shared runtime: the sanitizers replace operator new and delete
+# through it, which a copy inside the module would bypass.
+function(trimixer_link_linux_module target version_script)
+  target_link_options(${target} PRIVATE -Wl,--version-script=${version_script})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${version_script})
+  if(TRIMIXER_SANITIZED_MODULES)
+    return()
+  endif()
+  # Unused parts of the runtime go, and with them their calls into newer C
+  # libraries (std::random_device's arc4random).
+  target_link_options(${target} PRIVATE
+    -Wl,--no-undefined -Wl,--gc-sections -static-libstdc++ -static-libgcc)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/plugin/unwind_lookup.cpp)
+endfunction()

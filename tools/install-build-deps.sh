@@ -4,7 +4,8 @@
 #   build   compilers and libraries for the plugin, its LV2 edition and
 #           trimhost (what tools/run-demo.sh needs)
 #   tests   what the test command builds and runs besides: GoogleTest, Google
-#           Benchmark and lilv, clang and its sanitizer runtimes, valgrind,
+#           Benchmark and lilv, clang with its sanitizer runtimes and libc++
+#           (a host on another C++ runtime than the plugin's), valgrind,
 #           both mingw-w64 toolchains, wine (32-bit wine is an i386 package),
 #           other makers' plugins, the LV2 tools
 #   hosts   the real hosts: Ardour, LMMS with its wine-hosted VST server
@@ -38,7 +39,7 @@ build_packages=(
 )
 tests_packages=(
   python3 googletest libgtest-dev libgmock-dev libbenchmark-dev liblilv-dev
-  clang libclang-rt-14-dev valgrind clang-format
+  clang libclang-rt-14-dev libc++-dev libc++abi-dev valgrind clang-format
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 wine32:i386
