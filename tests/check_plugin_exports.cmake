@@ -2,11 +2,14 @@
 # exactly MAIN, VSTPluginMain and main, with main another name for
 # VSTPluginMain; a Windows DLL also keeps its export ordinals and imports only
 # Windows system DLLs, since a user's machine has no compiler runtime. An LV2
-# module (ENTRY_POINT=lv2_descriptor) exports exactly lv2_descriptor.
+# module (ENTRY_POINT=lv2_descriptor) exports exactly lv2_descriptor. Given
+# GLIBC_MAX, a Linux module must also need only the C library, libm and the
+# loader, at no symbol version above GLIBC_<GLIBC_MAX>: it carries its own
+# C++ runtime and libgcc, and loads on every system with that C library.
 #
 #   cmake -DPLUGIN=<module> -DFORMAT=pe  -DOBJDUMP=<objdump> -P check_plugin_exports.cmake
 #   cmake -DPLUGIN=<module> -DFORMAT=elf -DNM=<nm> [-DENTRY_POINT=lv2_descriptor]
-#         -P check_plugin_exports.cmake
+#         [-DOBJDUMP=<objdump> -DGLIBC_MAX=2.34] -P check_plugin_exports.cmake
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -85,6 +88,47 @@ function(check_pe_exports)
                "${address_of_ordinal_2}")
 endfunction()
 
+# The loader (ld-linux*) comes in for the runtime's thread-local exception
+# state; every dynamically linked program has it loaded already.
+set(linux_libraries libc.so.6 libm.so.6)
+
+function(check_elf_needed report)
+  string(REGEX MATCHALL "NEEDED +[^\n]+" entries "${report}")
+  foreach(entry IN LISTS entries)
+    string(REGEX REPLACE "NEEDED +" "" library "${entry}")
+    if(NOT library IN_LIST linux_libraries AND NOT library MATCHES "^ld-linux")
+      fail("needs ${library}, which it should carry or do without")
+    endif()
+  endforeach()
+endfunction()
+
+# Every version it asks for is a C library one, none above GLIBC_MAX; the
+# highest is reported.
+function(check_elf_versions report)
+  string(REGEX MATCHALL "0x[0-9a-f]+ 0x[0-9a-f]+ [0-9]+ [^\n]+" references "${report}")
+  set(highest 0)
+  foreach(reference IN LISTS references)
+    string(REGEX REPLACE ".* " "" version "${reference}")
+    if(NOT version MATCHES "^GLIBC_([0-9.]+)$")
+      fail("asks for symbol version ${version}, which only a C++ runtime or libgcc gives")
+    endif()
+    if(CMAKE_MATCH_1 VERSION_GREATER GLIBC_MAX)
+      fail("asks for ${version}, newer than GLIBC_${GLIBC_MAX}")
+    endif()
+    if(CMAKE_MATCH_1 VERSION_GREATER highest)
+      set(highest ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  set(highest_glibc ${highest} PARENT_SCOPE)
+endfunction()
+
+function(check_elf_dependencies)
+  run_tool(report ${OBJDUMP} -p "${PLUGIN}")
+  check_elf_needed("${report}")
+  check_elf_versions("${report}")
+  message(STATUS "${PLUGIN}: needs the C library at GLIBC_${highest_glibc} at most")
+endfunction()
+
 function(check_elf_exports)
   run_tool(report ${NM} -D --defined-only "${PLUGIN}")
   string(REGEX MATCHALL "[0-9a-f]+ [A-Za-z] [^\n]+" symbols "${report}")
@@ -107,6 +151,9 @@ if(FORMAT STREQUAL "pe")
   check_pe_exports()
 elseif(FORMAT STREQUAL "elf")
   check_elf_exports()
+  if(DEFINED GLIBC_MAX)
+    check_elf_dependencies()
+  endif()
 else()
   fail("FORMAT must be pe or elf, not '${FORMAT}'")
 endif()
