@@ -49,7 +49,10 @@ int findObjectHolding(dl_phdr_info* object, std::size_t, void* data) {
 
 }  // namespace
 
-extern "C" int _dl_find_object(void* address, dl_find_object* result) noexcept {
+// Used: the link-time optimiser, which sees no caller in our code, must keep
+// it for the unwinder's objects linked after it.
+extern "C" __attribute__((used)) int _dl_find_object(void* address,
+                                                     dl_find_object* result) noexcept {
   ObjectLookup lookup{reinterpret_cast<std::uintptr_t>(address), result};
   return dl_iterate_phdr(findObjectHolding, &lookup) != 0 ? 0 : -1;
 }
