@@ -71,5 +71,5 @@ function(trimixer_link_linux_module target version_script)
   # libraries (std::random_device's arc4random).
   target_link_options(${target} PRIVATE
     -Wl,--no-undefined -Wl,--gc-sections -static-libstdc++ -static-libgcc)
-  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/plugin/unwind_lookup.cpp)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/plugin/carried_runtime.cpp)
 endfunction()

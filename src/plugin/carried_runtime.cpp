@@ -1,12 +1,28 @@
-// The unwinder linked into a module that carries its own libgcc finds a
-// frame's unwind tables through _dl_find_object when the C library it was
-// built against has it (2.35 and later), and the module would then refuse to
-// load on older systems. This definition, local to the module, answers the
-// unwinder from dl_iterate_phdr, which every C library has.
+// What the C++ runtime and libgcc carried inside a Linux module need from it.
+//
+// The runtime keeps an emergency pool for exceptions thrown when memory runs
+// out, allocated when the module loads and otherwise freed only by a
+// process-wide libstdc++ at exit: released here when the module unloads, or
+// every load and unload by a host would leak it.
+//
+// The unwinder finds a frame's unwind tables through _dl_find_object when
+// the C library it was built against has it (2.35 and later), and the module
+// would then refuse to load on older systems. The definition below, local to
+// the module, answers it from dl_iterate_phdr, which every C library has.
 #include <dlfcn.h>
 #include <link.h>
 
 #include <cstdint>
+
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+
+namespace {
+
+__attribute__((destructor)) void releaseExceptionPool() { __gnu_cxx::__freeres(); }
+
+}  // namespace
 
 #ifdef DLFO_STRUCT_HAS_EH_DBASE
 
