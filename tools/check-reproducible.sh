@@ -66,8 +66,7 @@ if [ -z "$second" ]; then
     { tail -n 30 "$work"/second-build-*.log; exit 1; }
 fi
 
-mapfile -t files < <( (cd "$first" && ls) ; (cd "$second" && ls) )
-mapfile -t files < <(printf '%s\n' "${files[@]}" | sort -u)
+mapfile -t files < <({ ls "$first"; ls "$second"; } | sort -u)
 for file in "${files[@]}"; do
   check "$file is the same in both builds" same_file "$file"
 done
